@@ -1,0 +1,80 @@
+// Windows base types, constants and error codes under their Windows names,
+// sized for the system's 32-bit design on a 64-bit host.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// 32-bit integers: the design's `long`/`DWORD` are 32-bit; `long` is 64-bit here.
+using BOOL = int32_t;
+using BYTE = uint8_t;
+using WORD = uint16_t;
+using DWORD = uint32_t;
+using LONG = int32_t;
+using ULONG = uint32_t;
+using UINT = uint32_t;
+using INT = int32_t;
+using SHORT = int16_t;
+using USHORT = uint16_t;
+using CHAR = char;
+using UCHAR = unsigned char;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPBYTE = BYTE*;
+using LPDWORD = DWORD*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using HANDLE = void*;
+using HINSTANCE = void*;
+using HMODULE = void*;
+using HWND = void*;
+
+// Wide characters at the COM boundary are UTF-16 (2 bytes), never wchar_t.
+using WCHAR = char16_t;
+using LPWSTR = WCHAR*;
+using LPCWSTR = const WCHAR*;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+constexpr DWORD MAX_PATH = 260;
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+
+// Windows system error codes (GetLastError values and registry results).
+constexpr LONG ERROR_SUCCESS = 0;
+constexpr LONG ERROR_INVALID_FUNCTION = 1;
+constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_PATH_NOT_FOUND = 3;
+constexpr LONG ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr LONG ERROR_ACCESS_DENIED = 5;
+constexpr LONG ERROR_INVALID_HANDLE = 6;
+constexpr LONG ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr LONG ERROR_OUTOFMEMORY = 14;
+constexpr LONG ERROR_NO_MORE_FILES = 18;
+constexpr LONG ERROR_WRITE_FAULT = 29;
+constexpr LONG ERROR_READ_FAULT = 30;
+constexpr LONG ERROR_SHARING_VIOLATION = 32;
+constexpr LONG ERROR_FILE_EXISTS = 80;
+constexpr LONG ERROR_INVALID_PARAMETER = 87;
+constexpr LONG ERROR_BROKEN_PIPE = 109;
+constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr LONG ERROR_INVALID_NAME = 123;
+constexpr LONG ERROR_ALREADY_EXISTS = 183;
+constexpr LONG ERROR_ENVVAR_NOT_FOUND = 203;
+constexpr LONG ERROR_PIPE_BUSY = 231;
+constexpr LONG ERROR_NO_DATA = 232;
+constexpr LONG ERROR_PIPE_NOT_CONNECTED = 233;
+constexpr LONG ERROR_MORE_DATA = 234;
+constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+constexpr LONG ERROR_BADDB = 1009;
+constexpr LONG ERROR_BADKEY = 1010;
+constexpr LONG ERROR_CANTOPEN = 1011;
+constexpr LONG ERROR_CANTREAD = 1012;
+constexpr LONG ERROR_CANTWRITE = 1013;
+constexpr LONG ERROR_KEY_DELETED = 1018;
+constexpr LONG ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
+constexpr LONG ERROR_TIMEOUT = 1460;
