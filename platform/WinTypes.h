@@ -78,3 +78,46 @@ constexpr LONG ERROR_CANTWRITE = 1013;
 constexpr LONG ERROR_KEY_DELETED = 1018;
 constexpr LONG ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 constexpr LONG ERROR_TIMEOUT = 1460;
+constexpr LONG ERROR_NOT_SUPPORTED = 50;
+constexpr LONG ERROR_BAD_PATHNAME = 161;
+constexpr LONG ERROR_DIRECTORY = 267;
+constexpr LONG ERROR_NOT_OWNER = 288;
+constexpr LONG ERROR_DIR_NOT_EMPTY = 145;
+constexpr LONG ERROR_BAD_PIPE = 230;
+constexpr LONG ERROR_DISK_FULL = 112;
+constexpr LONG ERROR_HANDLE_EOF = 38;
+
+// Standard and generic access rights (Windows values).
+constexpr DWORD DELETE = 0x00010000;
+constexpr DWORD READ_CONTROL = 0x00020000;
+constexpr DWORD WRITE_DAC = 0x00040000;
+constexpr DWORD WRITE_OWNER = 0x00080000;
+constexpr DWORD SYNCHRONIZE = 0x00100000;
+constexpr DWORD STANDARD_RIGHTS_REQUIRED = 0x000F0000;
+constexpr DWORD STANDARD_RIGHTS_READ = READ_CONTROL;
+constexpr DWORD STANDARD_RIGHTS_WRITE = READ_CONTROL;
+constexpr DWORD STANDARD_RIGHTS_ALL = 0x001F0000;
+constexpr DWORD MAXIMUM_ALLOWED = 0x02000000;
+constexpr DWORD GENERIC_ALL = 0x10000000;
+constexpr DWORD GENERIC_EXECUTE = 0x20000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD GENERIC_READ = 0x80000000;
+
+/// Windows security attributes. Accepted for signature compatibility; the
+/// descriptor is ignored (every object the platform layer makes is private
+/// to the user).
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+using PSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+/// Windows' FILETIME: 100-ns intervals since 1601-01-01 in two 32-bit halves.
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME*;
+using LPFILETIME = FILETIME*;
