@@ -14,14 +14,20 @@ constexpr UINT CP_850 = 850;
 /// Upper-cases a zero-terminated Windows-1252 string in place and returns it.
 /// As on Windows, a "pointer" whose value is at most 0xFFFF is a single
 /// character in its low byte: the result then carries the converted character
-/// in its low byte. Characters without an upper-case form in Windows-1252 stay.
+/// in its low byte and zero above it. Each byte is mapped to Unicode, given its
+/// simple case mapping and mapped back; where the result is not in
+/// Windows-1252 (ß, µ, ƒ) or the byte is undefined (0x81, 0x8D, 0x8F, 0x90,
+/// 0x9D), the byte stays. ÿ (0xFF) becomes Ÿ (0x9F).
 LPSTR CharUpperA(LPSTR text);
 /// The same with the lower-case mapping.
 LPSTR CharLowerA(LPSTR text);
-/// Upper-/lower-cases `length` bytes of `text` in place; returns `length`.
+/// Upper-/lower-cases `length` bytes of `text` in place (zero bytes included);
+/// returns `length`, or 0 for a null `text`.
 DWORD CharUpperBuffA(LPSTR text, DWORD length);
 DWORD CharLowerBuffA(LPSTR text, DWORD length);
-/// Nonzero if the Windows-1252 byte is a letter (accented letters included).
+/// Nonzero if the Windows-1252 byte's Unicode character is a letter of any
+/// Unicode letter category: accented letters, ª, º and the modifier letter ˆ
+/// (0x88) count; undefined bytes, digits and symbols do not.
 BOOL IsCharAlphaA(CHAR ch);
 
 /// Converts zero-terminated text from Windows-1252 to code page 850 (and
