@@ -31,21 +31,46 @@ DWORD CharLowerBuffA(LPSTR text, DWORD length);
 BOOL IsCharAlphaA(CHAR ch);
 
 /// Converts zero-terminated text from Windows-1252 to code page 850 (and
-/// back). Source and destination may be the same buffer. Characters without
-/// an equivalent become their best-fit look-alike or '?'. Returns TRUE, or
-/// FALSE for a null argument.
+/// back) through Unicode, terminator included. Source and destination may be
+/// the same buffer (or overlap); `dst` must hold strlen(src) + 1 bytes. A
+/// character the target lacks becomes its look-alike: curly and low quotes
+/// become straight quotes, dashes '-', the ellipsis '.', dagger signs '+',
+/// angle quotes '<'/'>', the per mille sign '%', the euro sign 'E', the bullet
+/// the middle dot, letters with a caron or ligatures their base letter (Š 'S',
+/// Œ 'O', Ÿ 'Y'), ˆ and ˜ '^' and '~', the dotless i 'i', the double low line
+/// '_', single and double box-drawing lines '-', '=', '|' and their corners and
+/// junctions '+'. Characters with nothing alike (™, the shades and blocks, ■,
+/// the undefined Windows-1252 bytes) become '?'. Returns TRUE, or FALSE with
+/// ERROR_INVALID_PARAMETER for a null argument.
 BOOL CharToOemA(LPCSTR src, LPSTR dst);
 BOOL OemToCharA(LPCSTR src, LPSTR dst);
+
+/// Flags of the conversions below. The single-byte code pages have no
+/// composite characters and every byte maps, so MB_PRECOMPOSED and
+/// MB_ERR_INVALID_CHARS change nothing; WideCharToMultiByte never substitutes
+/// look-alikes, so WC_NO_BEST_FIT_CHARS is its behaviour anyway. Any other flag
+/// fails with ERROR_INVALID_FLAGS.
+constexpr DWORD MB_PRECOMPOSED = 0x00000001;
+constexpr DWORD MB_ERR_INVALID_CHARS = 0x00000008;
+constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x00000400;
 
 /// Windows' conversion between a narrow code page (CP_ACP, CP_OEMCP, 1252,
 /// 850) and UTF-16, with its result convention: the number of units written,
 /// or, with a zero destination size, the number needed; 0 on failure with
-/// GetLastError() set. A source length of -1 includes the terminating zero.
-/// An unmappable UTF-16 unit becomes `defaultChar` (default '?').
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst,
-                        int dstLen);
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst,
-                        int dstLen, LPCSTR defaultChar, BOOL* usedDefault);
+/// GetLastError() set: ERROR_INVALID_PARAMETER for an unknown code page, a
+/// null source, a source length of 0 or below -1, a negative destination
+/// size, a null destination with a nonzero size, or source and destination at
+/// the same address; ERROR_INVALID_FLAGS for an unknown flag;
+/// ERROR_INSUFFICIENT_BUFFER when the destination is too small (it then holds
+/// as much of the result as fits). A source length of -1 includes the
+/// terminating zero. Every narrow byte maps to one UTF-16 unit.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen);
+/// The reverse. A UTF-16 character the code page lacks becomes `*defaultChar`
+/// (null: '?') without a look-alike search; a surrogate pair is one character
+/// and becomes one default byte, as does a lone surrogate. `usedDefault`, if
+/// not null, tells whether a default byte was needed (also in a size query).
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
+                        LPCSTR defaultChar, BOOL* usedDefault);
 
 /// Copies the message text with resource id `id` into `buf` (at most
 /// `bufMax` - 1 characters and a terminating zero) and returns the number of

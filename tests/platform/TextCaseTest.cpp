@@ -49,9 +49,13 @@ unsigned char ExpectedLower(unsigned char b) {
     return b == 0x9F ? 0xFF : b;
 }
 
-LPSTR SingleChar(uintptr_t value) { return reinterpret_cast<LPSTR>(value); }
+LPSTR SingleChar(uintptr_t value) {
+    return reinterpret_cast<LPSTR>(value);
+}
 
-uintptr_t Value(LPSTR result) { return reinterpret_cast<uintptr_t>(result); }
+uintptr_t Value(LPSTR result) {
+    return reinterpret_cast<uintptr_t>(result);
+}
 
 TEST(TextCase, CharUpperAStrings) {
     const CaseCase cases[] = {
