@@ -134,7 +134,9 @@ void* HashTab::insert(char* name, void* obj, bool byName, bool allowDup) {
     }
     if (nb->obj == nullptr) {
         // The create callback failed: an entry without object would have no
-        // name and could never be found again.
+        // name and could never be found again. Nothing was made, so the
+        // delete callback is not called either.
+        nb->table = nullptr;
         delete nb;
         return nullptr;
     }
