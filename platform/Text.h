@@ -73,9 +73,13 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPS
                         LPCSTR defaultChar, BOOL* usedDefault);
 
 /// Copies the message text with resource id `id` into `buf` (at most
-/// `bufMax` - 1 characters and a terminating zero) and returns the number of
-/// characters copied; 0 when no text has that id (the buffer then holds the
-/// empty text). Message numbers map to ids by their absolute value: the error
-/// -3424 is id 3424, the warning 1717 is id 1717. The module handle is
-/// ignored: the texts belong to the whole system.
+/// `bufMax` - 1 characters and a terminating zero, cut silently as Windows
+/// does) and returns the number of characters copied; 0 when no text has that
+/// id (the buffer then holds the empty text, GetLastError() is
+/// ERROR_RESOURCE_NAME_NOT_FOUND). A null `buf` or a `bufMax` below 1 returns 0
+/// with ERROR_INVALID_PARAMETER and writes nothing. Message numbers map to ids
+/// by their absolute value: the error -3424 is id 3424, the warning 1717 is id
+/// 1717; as string ids are 16-bit, -3424 cast to UINT (or to 16 bits, 0xF2A0)
+/// finds the same text. The module handle is ignored: the texts belong to the
+/// whole system. The texts and their printf parameters: platform/MessageTexts.cpp.
 int LoadStringA(HINSTANCE module, UINT id, LPSTR buf, int bufMax);
