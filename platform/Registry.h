@@ -85,22 +85,29 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 constexpr DWORD REG_MAX_KEY_NAME = 255;
 constexpr DWORD REG_MAX_VALUE_NAME = 16383;
 /// Largest value kept (bytes); a larger one fails with ERROR_INVALID_PARAMETER.
+/// Value names compare without regard to ASCII case like key names; a value
+/// rewritten under another case keeps its first name.
 constexpr DWORD REG_MAX_VALUE_SIZE = 1u << 20;
 
-/// Opens the existing key `subKey` (separated by '\'; null or "" opens
-/// `key` itself again) with the rights `samDesired`. Returns ERROR_SUCCESS
-/// and a new handle in *result (close it with RegCloseKey);
-/// ERROR_FILE_NOT_FOUND when the key does not exist; ERROR_INVALID_HANDLE for
-/// a bad `key`; ERROR_INVALID_PARAMETER for a null `result` or a malformed
-/// name. On failure *result is set to null.
+/// Opens the existing key `subKey` (components separated by '\'; null or ""
+/// opens `key` itself again) with the rights `samDesired` (generic rights are
+/// mapped to KEY_READ / KEY_WRITE / KEY_ALL_ACCESS). Returns ERROR_SUCCESS and
+/// a new handle in *result (close it with RegCloseKey); ERROR_FILE_NOT_FOUND
+/// when the key does not exist; ERROR_INVALID_HANDLE for a bad `key`;
+/// ERROR_KEY_DELETED when `key` was deleted; ERROR_INVALID_PARAMETER for a
+/// null `result` or a component longer than REG_MAX_KEY_NAME;
+/// ERROR_BAD_PATHNAME for a malformed path. On failure *result is null. The
+/// rights of `key` itself do not matter.
 LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM samDesired, PHKEY result);
 
 /// Opens `subKey`, creating it and every missing key on its path. `className`,
 /// `options` (volatile keys are stored like non-volatile ones) and `security`
 /// are accepted and ignored. *disposition (optional) receives
-/// REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY. Creating needs
-/// KEY_CREATE_SUB_KEY on `key` (else ERROR_ACCESS_DENIED). A null or empty
-/// `subKey` opens `key` itself.
+/// REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY. Making a key needs
+/// KEY_CREATE_SUB_KEY on `key` (else ERROR_ACCESS_DENIED); opening an
+/// existing one does not. "" opens `key` itself again; a null `subKey` or
+/// `result` gives ERROR_INVALID_PARAMETER. A leading '\' or an empty
+/// component gives ERROR_BAD_PATHNAME; one trailing '\' is allowed.
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
                         REGSAM samDesired, const SECURITY_ATTRIBUTES* security, PHKEY result,
                         LPDWORD disposition);
@@ -124,11 +131,13 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
 /// Needs KEY_SET_VALUE.
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);
 
-/// Removes the key `subKey` below `key` with its values. As on Windows the key
-/// must have no sub-keys (else ERROR_ACCESS_DENIED); a predefined root or an
-/// empty name cannot be removed (ERROR_ACCESS_DENIED / ERROR_INVALID_PARAMETER);
-/// a missing key gives ERROR_FILE_NOT_FOUND. Handles still open on the removed
-/// key then answer ERROR_KEY_DELETED.
+/// Removes the key `subKey` below `key` with its values; "" removes the key
+/// of `key` itself. As on Windows the key must have no sub-keys (else
+/// ERROR_ACCESS_DENIED); a predefined root cannot be removed
+/// (ERROR_ACCESS_DENIED); a null `subKey` gives ERROR_INVALID_PARAMETER; a
+/// missing key ERROR_FILE_NOT_FOUND. Handles still open on the removed key
+/// then answer ERROR_KEY_DELETED. No right on `key` is needed (the store
+/// keeps no security descriptors).
 LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey);
 
 /// Closes a handle from RegOpenKeyExA/RegCreateKeyExA. Closing a predefined
