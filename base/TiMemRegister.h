@@ -1,6 +1,15 @@
 // Memory registration: a process-wide diagnostic registry of heap blocks with
 // the source unit and line that allocated them. Double registrations and
 // withdrawals of unknown blocks are reported on standard output at once.
+//
+// Output conventions: every text goes to standard output and is flushed at
+// once. Lines are 32-bit values printed with %lu as on the 32-bit platform,
+// so a negative line prints as its unsigned 32-bit value (-1 as 4294967295).
+// A null unit prints as "(null)" (printf's %s is undefined for null).
+// Allocation failures: a registry that cannot be made counts as none (every
+// call returns at once); a record that cannot be made leaves the block
+// unregistered; a unit name that cannot be copied leaves the record without
+// unit. None of them is reported. No lock: one thread at a time.
 #pragma once
 
 #include "base/HashTab.h"
