@@ -69,6 +69,14 @@ private:
 /// null, 0 or the status. A table of 0 slots cannot hold anything: it is
 /// constructed with status 1, like one whose slot array could not be
 /// allocated (the slot index would otherwise be taken modulo 0).
+///
+/// Every stored entry has an object: an entry without one would have no name,
+/// so it could neither be found nor kept in the slot of its name. Hence add
+/// refuses a null object and drops an entry whose create callback gave null,
+/// and a bucket whose object was released is still found (by identity in
+/// every chain) when it is detached. Names that are numbers or addresses
+/// travel in the `char*` slot through (u)intptr_t; derived tables that hash
+/// and compare them override hash and CmpName and never read them as text.
 class HashTab {
 public:
     using CreateFn = void* (*)(void*);
