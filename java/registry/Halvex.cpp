@@ -381,7 +381,7 @@ JNIEXPORT jboolean JNICALL Java_com_velmoraautomation_util_Halvex_createMutex(JN
 }
 
 JNIEXPORT jobject JNICALL Java_com_velmoraautomation_util_Halvex_getValue(JNIEnv* env, jobject self,
-                                                                         jstring name) {
+                                                                          jstring name) {
     try {
         return GetValue(env, self, name);
     } catch (const std::bad_alloc&) {
@@ -391,7 +391,8 @@ JNIEXPORT jobject JNICALL Java_com_velmoraautomation_util_Halvex_getValue(JNIEnv
 }
 
 JNIEXPORT void JNICALL Java_com_velmoraautomation_util_Halvex_setValue(JNIEnv* env, jobject self,
-                                                                      jstring name, jobject value) {
+                                                                       jstring name,
+                                                                       jobject value) {
     try {
         SetValue(env, self, name, value);
     } catch (const std::bad_alloc&) {

@@ -88,8 +88,8 @@ int main(int argc, char** argv) {
 
     if (command == "mkkey" && argc == 4) {
         HKEY key = nullptr;
-        const LSTATUS rc = RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                           &key, nullptr);
+        const LSTATUS rc =
+            RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
         if (rc != ERROR_SUCCESS) {
             return Fail("RegCreateKeyExA", rc);
         }
@@ -105,8 +105,8 @@ int main(int argc, char** argv) {
             return Usage();
         }
         HKEY key = nullptr;
-        LSTATUS rc = RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                     nullptr);
+        LSTATUS rc =
+            RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
         if (rc != ERROR_SUCCESS) {
             return Fail("RegCreateKeyExA", rc);
         }

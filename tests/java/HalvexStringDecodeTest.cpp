@@ -35,7 +35,10 @@ TEST(HalvexStringDecode, DecodesTable) {
         {"terminator then garbage", std::string("a\0\xff", 3), u"a"},
         // Well-formed sequences.
         {"ascii", "hello", u"hello"},
-        {"modified nul", "a\xC0\x80" "b", std::u16string(u"a\0b", 3)},
+        {"modified nul",
+         "a\xC0\x80"
+         "b",
+         std::u16string(u"a\0b", 3)},
         {"two bytes smallest", "\xC2\x80", u"\u0080"},
         {"two bytes", "\xC3\xA4", u"\u00E4"},
         {"two bytes largest", "\xDF\xBF", u"\u07FF"},
@@ -49,7 +52,11 @@ TEST(HalvexStringDecode, DecodesTable) {
         {"four bytes emoji", "\xF0\x9F\x98\x80", u"\U0001F600"},
         {"four bytes largest", "\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
         // Ill-formed: one U+FFFD per maximal ill-formed subpart.
-        {"windows-1252 byte", "\xE4" "b", u"\uFFFD" "b"},
+        {"windows-1252 byte",
+         "\xE4"
+         "b",
+         u"\uFFFD"
+         "b"},
         {"stray continuation", "\x80", u"\uFFFD"},
         {"two stray continuations", "\x80\xBF", u"\uFFFD\uFFFD"},
         {"C0 not before 80", "\xC0\xAF", u"\uFFFD\uFFFD"},
@@ -57,7 +64,11 @@ TEST(HalvexStringDecode, DecodesTable) {
         {"C1 overlong", "\xC1\xBF", u"\uFFFD\uFFFD"},
         {"two bytes truncated", "a\xC3", u"a\uFFFD"},
         {"three bytes truncated after two", "a\xE2\x82", u"a\uFFFD"},
-        {"three bytes broken by ascii", "\xE2\x82" "x", u"\uFFFD" "x"},
+        {"three bytes broken by ascii",
+         "\xE2\x82"
+         "x",
+         u"\uFFFD"
+         "x"},
         {"three bytes overlong", "\xE0\x9F\xBF", u"\uFFFD\uFFFD\uFFFD"},
         {"four bytes overlong", "\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"four bytes beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
