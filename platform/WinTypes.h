@@ -87,6 +87,11 @@ constexpr LONG ERROR_DIR_NOT_EMPTY = 145;
 constexpr LONG ERROR_BAD_PIPE = 230;
 constexpr LONG ERROR_DISK_FULL = 112;
 constexpr LONG ERROR_HANDLE_EOF = 38;
+constexpr LONG ERROR_MOD_NOT_FOUND = 126;
+constexpr LONG ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr LONG ERROR_NOACCESS = 998;
+constexpr LONG ERROR_NEGATIVE_SEEK = 131;
+constexpr LONG ERROR_BUFFER_OVERFLOW = 111;
 
 // Standard and generic access rights (Windows values).
 constexpr DWORD DELETE = 0x00010000;
