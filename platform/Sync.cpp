@@ -95,6 +95,28 @@ MutexObject::~MutexObject() {
     }
 }
 
+// A child made by fork() inherits the parent's lock descriptors, which share
+// the parent's locks. Those names belong to the parent: the child closes its
+// copies (the parent's locks stay, as they hang on the parent's descriptors
+// too) and starts with no names of its own. Needs namesLock().
+void forgetInheritedNames() {
+    static pid_t owner = ::getpid();
+    pid_t now = ::getpid();
+    if (owner == now) {
+        return;
+    }
+    owner = now;
+    for (auto& entry : names()) {
+        if (std::shared_ptr<MutexObject> m = entry.second.lock()) {
+            if (m->lockFd >= 0) {
+                ::close(m->lockFd);
+                m->lockFd = -1;
+            }
+        }
+    }
+    names().clear();
+}
+
 bool threadAlive(DWORD tid) {
     // The owner of a mutex may have ended without releasing it: Windows then
     // hands the mutex to the next waiter as abandoned.
@@ -623,6 +645,7 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
             return nullptr;
         }
         std::lock_guard<std::recursive_mutex> guard(namesLock());
+        forgetInheritedNames();
         auto it = names().find(key);
         if (it != names().end()) {
             mutex = it->second.lock();
