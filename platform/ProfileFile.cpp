@@ -251,7 +251,8 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
         return static_cast<UINT>(defaultValue);
     }
     SetLastError(ERROR_SUCCESS);
-    std::string_view v = e->value;
+    // A quoted value may still start with blanks; the conversion skips them.
+    std::string_view v = trim(e->value);
     bool negative = false;
     if (!v.empty() && (v.front() == '+' || v.front() == '-')) {
         negative = v.front() == '-';

@@ -40,7 +40,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
 
 /// The integer value of `key` in `section`: `defaultValue` when the key is
 /// missing or its value empty; otherwise read from the value's leading
-/// decimal digits with an optional '+' or '-' (none: 0; "12abc": 12; "0x10":
+/// decimal digits (after blanks) with an optional '+' or '-' (none: 0; "12abc": 12; "0x10":
 /// 0). Digits beyond 32 bits wrap around as unsigned arithmetic modulo 2^32,
 /// as Windows' conversion does. The result is returned as UINT; a negative
 /// value arrives as its two's complement.
