@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <cstring>
 
 using namespace iec;
@@ -20,7 +21,7 @@ constexpr double kTwo32 = 4294967296.0;
 char* DuplicateText(const char* text, bool& ok) {
     const char* src = text ? text : "";
     const size_t n = std::strlen(src) + 1;
-    char* copy = static_cast<char*>(std::malloc(n));
+    char* copy = new (std::nothrow) char[n];
     ok = copy != nullptr;
     if (copy) {
         std::memcpy(copy, src, n);
@@ -273,7 +274,7 @@ char* IEC_CONSTANT::ReleaseString() {
 
 void IEC_CONSTANT::FreeString() {
     if (flags & CONST_STRING) {
-        std::free(value.str);
+        delete[] value.str;
         value.str = nullptr;
     }
 }

@@ -71,7 +71,7 @@ static_assert(sizeof(IEC_VALUE) == 16, "the value of a constant has 16 bytes");
 /// A typed literal value.
 ///
 /// Ownership: a constant whose flags have CONST_STRING owns value.str, a text
-/// allocated with malloc (or null); the destructor and reset() free it. Set
+/// allocated with new char[] (or null); the destructor and reset() free it. Set
 /// string texts only through SetString/AdoptString so that this holds.
 /// Constants cannot be copied implicitly (that would share the text); they
 /// can be moved, or copied with CopyFrom, which duplicates the text.
@@ -107,9 +107,9 @@ public:
     /// a copy of `text` (null counts as empty). A previous text is freed.
     /// Returns 0, or -3405 without changing the constant when out of memory.
     short SetString(const char* text);
-    /// The same, taking ownership of `text`, which must come from malloc.
+    /// The same, taking ownership of `text`, which must come from new char[].
     void AdoptString(char* text);
-    /// Hands the owned text to the caller (who frees it with free) and clears
+    /// Hands the owned text to the caller (who frees it with delete[]) and clears
     /// the pointer; the constant stays a STRING constant without text.
     char* ReleaseString();
     /// Frees the owned text and clears the pointer (the kind bits stay).

@@ -289,31 +289,25 @@ void TiDigit::SetMagnitude(bool negative, uint32_t mag, bool arithmetic) {
     relDigits_ = mag == 0 ? 0 : (arithmetic ? -1 : 1);
 }
 
-namespace {
-
 // An operand as sign and magnitude, exact when `exact`, else only as a double.
-struct Operand {
+struct TiDigit::Operand {
     bool exact;
     bool negative;
     uint64_t mag;
     double dbl;
 };
 
-short ReadOperand(const TiDigit& d, bool exact, uint64_t mag, Operand& op) {
-    op.exact = exact;
+short TiDigit::ReadOperand(const TiDigit& d, Operand& op) {
+    op.exact = d.ExactMagnitude(op.mag);
     op.negative = d.IsNegative();
-    op.mag = mag;
     return d.GetDoubleVal(&op.dbl);
 }
 
-} // namespace
-
 short TiDigit::Add(const TiDigit& other) {
-    uint64_t ma = 0, mb = 0;
     Operand a, b;
-    short rc = ReadOperand(*this, ExactMagnitude(ma), ma, a);
+    short rc = ReadOperand(*this, a);
     if (rc == 0) {
-        rc = ReadOperand(other, other.ExactMagnitude(mb), mb, b);
+        rc = ReadOperand(other, b);
     }
     if (rc != 0) {
         return rc;

@@ -100,6 +100,8 @@ public:
     short Div(const TiDigit& other);
 
 private:
+    struct Operand;
+    static short ReadOperand(const TiDigit& d, Operand& op);
     short Append(short ch, unsigned base, short badDigitCode);
     /// The exact magnitude in states 0-2; false in state 3.
     bool ExactMagnitude(uint64_t& mag) const;
