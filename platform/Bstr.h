@@ -1,0 +1,34 @@
+// BSTR, the automation string: UTF-16 code units preceded by a 32-bit byte
+// count and followed by a 16-bit zero. Embedded zeros are allowed; the
+// length comes from the prefix. A null BSTR reads as the empty string.
+#pragma once
+
+#include "platform/OleAuto.h"
+
+/// Largest length in characters that a BSTR may have: its byte count,
+/// the prefix and the terminator must fit the 32-bit prefix.
+constexpr UINT BSTR_MAX_CHARS = 0x7FFFFFF0u;
+
+/// A new BSTR holding the zero-terminated `text`; null for a null `text` or
+/// when out of memory. The caller frees it with SysFreeString.
+BSTR SysAllocString(LPCOLESTR text);
+/// A new BSTR of `length` characters copied from `text` (which may hold
+/// zeros); a null `text` gives `length` zero characters. Null when out of
+/// memory or when `length` exceeds BSTR_MAX_CHARS.
+BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
+/// A new BSTR of `length` bytes copied from `bytes` (null: zero bytes),
+/// followed by a 16-bit zero; an odd byte count is kept (SysStringByteLen
+/// tells it, SysStringLen rounds down).
+BSTR SysAllocStringByteLen(LPCSTR bytes, UINT length);
+/// Replaces *bstr by a copy of the zero-terminated `text` (which may point
+/// into the old string); the old string is freed. TRUE on success; FALSE
+/// (nothing changed) for a null `bstr` or when out of memory.
+INT SysReAllocString(BSTR* bstr, LPCOLESTR text);
+/// The same with `length` characters of `text` (null: zero characters).
+INT SysReAllocStringLen(BSTR* bstr, const OLECHAR* text, UINT length);
+/// Frees a BSTR; null is ignored.
+void SysFreeString(BSTR bstr);
+/// Length in characters (the byte count halved); 0 for null.
+UINT SysStringLen(BSTR bstr);
+/// Length in bytes; 0 for null.
+UINT SysStringByteLen(BSTR bstr);

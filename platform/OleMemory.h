@@ -1,0 +1,26 @@
+// The COM task allocator (CoTaskMemAlloc and friends) from which BSTRs, safe
+// arrays and strings handed across COM are allocated, with an allocation
+// failure hook for tests of the error paths.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/OleAuto.h"
+
+/// Allocates `size` bytes (aligned for any type); null when out of memory.
+/// A size of 0 gives a valid, unique block.
+LPVOID CoTaskMemAlloc(size_t size);
+/// Resizes a block from CoTaskMemAlloc (null allocates); on failure returns
+/// null and leaves the old block as it was.
+LPVOID CoTaskMemRealloc(LPVOID block, size_t size);
+/// Frees a block from CoTaskMemAlloc; null is ignored.
+void CoTaskMemFree(LPVOID block);
+
+namespace korvane::platform {
+
+/// Test hook: the `n`th task allocation from now (1 = the next one) fails,
+/// and every one after it succeeds again; 0 switches the injection off.
+/// Per thread, so that concurrent tests do not disturb each other.
+void OleFailAllocationAfter(long n);
+
+} // namespace korvane::platform
