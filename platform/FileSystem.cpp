@@ -238,6 +238,23 @@ DWORD PlatformResolvePath(LPCSTR windowsPath, bool lastMayBeMissing, std::string
             return error;
         }
         linuxPath = dir + "/" + name;
+        struct stat st {};
+        if (::lstat(linuxPath.c_str(), &st) != 0) {
+            // Pipe names, like file names, compare without regard to case.
+            if (DIR* d = ::opendir(dir.c_str())) {
+                std::string found;
+                while (struct dirent* entry = ::readdir(d)) {
+                    std::string entryName(entry->d_name);
+                    if (equalNoCase(entryName, name.c_str()) && (found.empty() || entryName < found)) {
+                        found = entryName;
+                    }
+                }
+                ::closedir(d);
+                if (!found.empty()) {
+                    linuxPath = dir + "/" + found;
+                }
+            }
+        }
         return ERROR_SUCCESS;
     }
     if (path.size() >= 2 && path[1] == ':' &&
@@ -251,6 +268,9 @@ DWORD PlatformResolvePath(LPCSTR windowsPath, bool lastMayBeMissing, std::string
         path = std::string(root) + "/" + path.substr(2);
     }
     std::replace(path.begin(), path.end(), '\\', '/');
+    // Repeated separators count as one (a drive mapping adds one of its own).
+    path.erase(std::unique(path.begin(), path.end(), [](char a, char b) { return a == '/' && b == '/'; }),
+               path.end());
     const bool trailing = path.size() > 1 && path.back() == '/';
 
     struct stat st {};
@@ -534,6 +554,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
         DWORD error = errnoToWin(e, ERROR_ACCESS_DENIED);
         if (e == ENOENT && disposition != OPEN_EXISTING && disposition != TRUNCATE_EXISTING) {
             error = ERROR_PATH_NOT_FOUND;
+        }
+        if (e == ENXIO && disposition != OPEN_EXISTING) {
+            error = ERROR_ACCESS_DENIED; // a FIFO or device where a file was to be made
         }
         SetLastError(error);
         return INVALID_HANDLE_VALUE;

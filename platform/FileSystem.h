@@ -14,7 +14,8 @@
 //   directory: "C:\a\b" is then "$KORVANE_DRIVE_C/a/b" ("C:a" the same).
 //   An unmapped drive gives ERROR_PATH_NOT_FOUND.
 // - "\\.\pipe\NAME" is the FIFO NAME in the per-user runtime directory
-//   (PlatformRuntimeDir); NAME may not contain a separator. Other "\\" paths
+//   (PlatformRuntimeDir), matched without regard to case like file names;
+//   NAME may not contain a separator. Other "\\" paths
 //   (network shares) give ERROR_BAD_PATHNAME.
 // - Other paths are relative to the current directory or absolute.
 // Names are bytes: no code page conversion is made between the system's
