@@ -7,8 +7,8 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <new>
 #include <cstring>
+#include <new>
 
 using namespace iec;
 
@@ -29,7 +29,9 @@ char* DuplicateText(const char* text, bool& ok) {
     return copy;
 }
 
-bool IsDecimal(const IEC_CONSTANT& c) { return (c.flags & CONST_BASED) == 0; }
+bool IsDecimal(const IEC_CONSTANT& c) {
+    return (c.flags & CONST_BASED) == 0;
+}
 
 // Reads the digit as an integer of `width` bytes into the low bytes of `bits`
 // (two's complement for a signed read-out). A signed read-out is used only for
@@ -169,8 +171,9 @@ short Read64AsDouble(IEC_CONSTANT& c, double* out, int16_t targetId, bool signed
     const uint32_t low = static_cast<uint32_t>(bits);
     const uint32_t highBits = static_cast<uint32_t>(bits >> 32);
     // The high word is signed only where the signed read-out was used.
-    const double high = (signedTarget && IsDecimal(c)) ? static_cast<double>(static_cast<int32_t>(highBits))
-                                                        : static_cast<double>(highBits);
+    const double high = (signedTarget && IsDecimal(c))
+                            ? static_cast<double>(static_cast<int32_t>(highBits))
+                            : static_cast<double>(highBits);
     *out = high * kTwo32 + low;
     return PrefixCheck(c, targetId, rc, LIT_INTEGER_REQUIRED);
 }
@@ -179,7 +182,8 @@ short Read64AsDouble(IEC_CONSTANT& c, double* out, int16_t targetId, bool signed
 
 IEC_CONSTANT::IEC_CONSTANT() : flags(0), value(), typeId(0), reserved(0) {}
 
-IEC_CONSTANT::IEC_CONSTANT(int32_t v) : flags(CONST_DECIMAL), value(), typeId(UNTYPED_INT), reserved(0) {
+IEC_CONSTANT::IEC_CONSTANT(int32_t v)
+    : flags(CONST_DECIMAL), value(), typeId(UNTYPED_INT), reserved(0) {
     value.digit.Set(v);
     if (v < 0) {
         flags = CONST_DECIMAL | CONST_NEGATIVE;
@@ -187,7 +191,9 @@ IEC_CONSTANT::IEC_CONSTANT(int32_t v) : flags(CONST_DECIMAL), value(), typeId(UN
     }
 }
 
-IEC_CONSTANT::~IEC_CONSTANT() { FreeString(); }
+IEC_CONSTANT::~IEC_CONSTANT() {
+    FreeString();
+}
 
 IEC_CONSTANT::IEC_CONSTANT(IEC_CONSTANT&& other) noexcept
     : flags(0), value(), typeId(0), reserved(0) {
@@ -512,8 +518,8 @@ short TiConstantToDWORD(IEC_CONSTANT& c, uint32_t* out) {
 
 short TiConstantToTIME(IEC_CONSTANT& c, uint32_t* out) {
     // A null output reports -3416, not TIME's own kind code.
-    return CopyValue<uint32_t>(c, out, CONST_TIME, TYPE_TIME, LIT_TIME_REQUIRED,
-                               LIT_DATE_REQUIRED, &IEC_VALUE::time);
+    return CopyValue<uint32_t>(c, out, CONST_TIME, TYPE_TIME, LIT_TIME_REQUIRED, LIT_DATE_REQUIRED,
+                               &IEC_VALUE::time);
 }
 
 short TiConstantToTOD(IEC_CONSTANT& c, uint32_t* out) {
@@ -547,8 +553,8 @@ short TiConstantToREAL(IEC_CONSTANT& c, float* out) {
 }
 
 short TiConstantToDT(IEC_CONSTANT& c, IEC_DT* out) {
-    return CopyValue<IEC_DT>(c, out, CONST_DT, TYPE_DATE_AND_TIME, LIT_DT_REQUIRED,
-                             LIT_DT_REQUIRED, &IEC_VALUE::dt);
+    return CopyValue<IEC_DT>(c, out, CONST_DT, TYPE_DATE_AND_TIME, LIT_DT_REQUIRED, LIT_DT_REQUIRED,
+                             &IEC_VALUE::dt);
 }
 
 short TiConstantToSTRING(IEC_CONSTANT& c, char** out) {

@@ -5,6 +5,7 @@
 
 #include "base/IecTypeIds.h"
 #include "base/TiDigit.h"
+#include "base/TiLitStatus.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,20 +13,20 @@
 namespace iec {
 
 // Kind bits of IEC_CONSTANT::flags.
-constexpr uint16_t CONST_DECIMAL = 0x0001;   ///< decimal integer
-constexpr uint16_t CONST_BINARY = 0x0002;    ///< 2# integer
-constexpr uint16_t CONST_OCTAL = 0x0004;     ///< 8# integer
-constexpr uint16_t CONST_HEX = 0x0008;       ///< 16# integer
-constexpr uint16_t CONST_INTEGER = 0x000F;   ///< any of the integer bits
-constexpr uint16_t CONST_BASED = 0x000E;     ///< any of the based-integer bits
-constexpr uint16_t CONST_REAL = 0x0010;      ///< real (double in the value)
-constexpr uint16_t CONST_TIME = 0x0100;      ///< TIME (milliseconds)
-constexpr uint16_t CONST_DATE = 0x0200;      ///< DATE (packed date)
-constexpr uint16_t CONST_TOD = 0x0400;       ///< TIME_OF_DAY (ms since midnight)
-constexpr uint16_t CONST_DT = 0x0800;        ///< DATE_AND_TIME (IEC_DT)
-constexpr uint16_t CONST_STRING = 0x1000;    ///< STRING (owned text pointer)
-constexpr uint16_t CONST_BOOL = 0x2000;      ///< TRUE/FALSE (0 or 1 in the digit)
-constexpr uint16_t CONST_NEGATIVE = 0x8000;  ///< written with a minus sign
+constexpr uint16_t CONST_DECIMAL = 0x0001;  ///< decimal integer
+constexpr uint16_t CONST_BINARY = 0x0002;   ///< 2# integer
+constexpr uint16_t CONST_OCTAL = 0x0004;    ///< 8# integer
+constexpr uint16_t CONST_HEX = 0x0008;      ///< 16# integer
+constexpr uint16_t CONST_INTEGER = 0x000F;  ///< any of the integer bits
+constexpr uint16_t CONST_BASED = 0x000E;    ///< any of the based-integer bits
+constexpr uint16_t CONST_REAL = 0x0010;     ///< real (double in the value)
+constexpr uint16_t CONST_TIME = 0x0100;     ///< TIME (milliseconds)
+constexpr uint16_t CONST_DATE = 0x0200;     ///< DATE (packed date)
+constexpr uint16_t CONST_TOD = 0x0400;      ///< TIME_OF_DAY (ms since midnight)
+constexpr uint16_t CONST_DT = 0x0800;       ///< DATE_AND_TIME (IEC_DT)
+constexpr uint16_t CONST_STRING = 0x1000;   ///< STRING (owned text pointer)
+constexpr uint16_t CONST_BOOL = 0x2000;     ///< TRUE/FALSE (0 or 1 in the digit)
+constexpr uint16_t CONST_NEGATIVE = 0x8000; ///< written with a minus sign
 
 /// Result of GetVal for a too-small buffer or an unsupported kind.
 constexpr int16_t GETVAL_FAILED = 1;
@@ -35,9 +36,15 @@ constexpr uint16_t PackDate(int year, int month, int day) {
     return static_cast<uint16_t>((year - 1980) * 512 + month * 32 + day);
 }
 /// The parts of a packed date.
-constexpr int PackedYear(uint16_t d) { return d / 512 + 1980; }
-constexpr int PackedMonth(uint16_t d) { return (d >> 5) & 0x0F; }
-constexpr int PackedDay(uint16_t d) { return d & 0x1F; }
+constexpr int PackedYear(uint16_t d) {
+    return d / 512 + 1980;
+}
+constexpr int PackedMonth(uint16_t d) {
+    return (d >> 5) & 0x0F;
+}
+constexpr int PackedDay(uint16_t d) {
+    return d & 0x1F;
+}
 
 } // namespace iec
 
@@ -77,10 +84,10 @@ static_assert(sizeof(IEC_VALUE) == 16, "the value of a constant has 16 bytes");
 /// can be moved, or copied with CopyFrom, which duplicates the text.
 class IEC_CONSTANT {
 public:
-    uint16_t flags;    ///< kind bits, iec::CONST_...
-    IEC_VALUE value;   ///< the value, by kind
-    int16_t typeId;    ///< type fixed by a prefix, or 0 / iec::UNTYPED_... marker
-    int16_t reserved;  ///< set to 0 by the constructors
+    uint16_t flags;   ///< kind bits, iec::CONST_...
+    IEC_VALUE value;  ///< the value, by kind
+    int16_t typeId;   ///< type fixed by a prefix, or 0 / iec::UNTYPED_... marker
+    int16_t reserved; ///< set to 0 by the constructors
 
     /// An empty constant: flags 0, typeId 0, value zero.
     IEC_CONSTANT();
@@ -127,10 +134,10 @@ public:
     /// (a prefix) are returned as they are.
     short GetElemDTypeID() const;
 
-    /// Writes the binary value for GetElemDTypeID() into out. When out is not
-    /// null, len bytes of it are cleared first, and the value is written only
-    /// on success. Sizes: ULINT/LWORD/LINT 8, UDINT/DWORD/DINT 4, UINT/WORD/INT
-    /// 2, USINT/BYTE/BOOL/SINT 1, REAL 4 (a float), LREAL 8, TIME 4, DATE 2,
+    /// Writes the binary value for GetElemDTypeID() into out, which must hold
+    /// len bytes. When out is not null, len bytes of it are cleared first, and
+    /// the value is written only on success. Sizes: ULINT/LWORD/LINT 8, UDINT/DWORD/DINT 4,
+    /// UINT/WORD/INT 2, USINT/BYTE/BOOL/SINT 1, REAL 4 (a float), LREAL 8, TIME 4, DATE 2,
     /// DATE_AND_TIME 8, TIME_OF_DAY 4, STRING the text and its zero.
     /// With a null out only the size is determined (len on input is ignored).
     /// Returns 0 with len = size; 1 with len = 0 for a len smaller than the

@@ -24,7 +24,9 @@ char* CopyName(const char* name) {
     return copy;
 }
 
-bool IsStandardStream(FILE* f) { return f == stdout || f == stderr || f == stdin; }
+bool IsStandardStream(FILE* f) {
+    return f == stdout || f == stderr || f == stdin;
+}
 
 } // namespace
 
@@ -106,7 +108,9 @@ void TiCompOptions::CopyFields(const TiCompOptions& other) {
     listFile = other.listFile;
 }
 
-void TiCompOptions::CopyLocals(const TiCompOptions& o) { localFlags = o.localFlags; }
+void TiCompOptions::CopyLocals(const TiCompOptions& o) {
+    localFlags = o.localFlags;
+}
 
 void TiCompOptions::CopyGlobals(const TiCompOptions& o) {
     langFlags = o.langFlags;
@@ -163,7 +167,9 @@ TiCompOptions TiCompOptionsGetUserPrefs() {
     return g_userPrefsReady ? g_userPrefs : TiCompOptions(true);
 }
 
-void TiCompOptionsInitLocals(const TiCompOptions& o) { g_userPrefs.localFlags = o.localFlags; }
+void TiCompOptionsInitLocals(const TiCompOptions& o) {
+    g_userPrefs.localFlags = o.localFlags;
+}
 
 void TiCompOptionsInitGlobals(const TiCompOptions& o) {
     g_userPrefs.langFlags = o.langFlags;

@@ -38,17 +38,17 @@ public:
     static constexpr int16_t DefaultErrRepLimit = 25;
     static constexpr int16_t DefaultWarnRepLimit = 100;
 
-    uint16_t checkFlags;   ///< warning checks, ParNotAssigned ...
-    uint16_t auxFlags;     ///< switches of the compilation context
-    uint16_t localFlags;   ///< the "local" options (see CopyLocals)
-    uint16_t hostFlags;    ///< switches set by the compiler facade for a run
-    uint16_t modeFlags;    ///< QueryVar, EchoSource, grammar start, context bits
-    uint16_t langFlags;    ///< NestedComments ...
-    int16_t errRepLimit;   ///< errors reported before reporting stops
-    int16_t warnRepLimit;  ///< warnings reported before reporting stops
-    int32_t reserved;      ///< always zero
-    char* listFileName;    ///< owned copy of the list file's name, or null
-    FILE* listFile;        ///< the open list file, or null
+    uint16_t checkFlags;  ///< warning checks, ParNotAssigned ...
+    uint16_t auxFlags;    ///< switches of the compilation context
+    uint16_t localFlags;  ///< the "local" options (see CopyLocals)
+    uint16_t hostFlags;   ///< switches set by the compiler facade for a run
+    uint16_t modeFlags;   ///< QueryVar, EchoSource, grammar start, context bits
+    uint16_t langFlags;   ///< NestedComments ...
+    int16_t errRepLimit;  ///< errors reported before reporting stops
+    int16_t warnRepLimit; ///< warnings reported before reporting stops
+    int32_t reserved;     ///< always zero
+    char* listFileName;   ///< owned copy of the list file's name, or null
+    FILE* listFile;       ///< the open list file, or null
 
     /// With defaults, for the user-preference record itself, and while that
     /// record is not initialised (before the library's load finished, after

@@ -28,7 +28,9 @@ int DigitValue(short ch, unsigned base) {
 
 // Counters are 16-bit: they stop at the maximum instead of wrapping, since a
 // wrapped digit count of 0 would make a huge literal read as the value 0.
-int16_t CountUp(int16_t n) { return n < kCountMax ? static_cast<int16_t>(n + 1) : n; }
+int16_t CountUp(int16_t n) {
+    return n < kCountMax ? static_cast<int16_t>(n + 1) : n;
+}
 
 } // namespace
 
@@ -56,12 +58,22 @@ double TiDigit::StoredDouble() const {
     return d;
 }
 
-void TiDigit::StoreDouble(double d) { std::memcpy(words_, &d, sizeof d); }
+void TiDigit::StoreDouble(double d) {
+    std::memcpy(words_, &d, sizeof d);
+}
 
-short TiDigit::AppendDigit10(short ch) { return Append(ch, 10, iec::LIT_BAD_DECIMAL_DIGIT); }
-short TiDigit::AppendDigit16(short ch) { return Append(ch, 16, iec::LIT_BAD_HEX_DIGIT); }
-short TiDigit::AppendDigit8(short ch) { return Append(ch, 8, iec::LIT_BAD_OCTAL_DIGIT); }
-short TiDigit::AppendDigit2(short ch) { return Append(ch, 2, iec::LIT_BAD_BINARY_DIGIT); }
+short TiDigit::AppendDigit10(short ch) {
+    return Append(ch, 10, iec::LIT_BAD_DECIMAL_DIGIT);
+}
+short TiDigit::AppendDigit16(short ch) {
+    return Append(ch, 16, iec::LIT_BAD_HEX_DIGIT);
+}
+short TiDigit::AppendDigit8(short ch) {
+    return Append(ch, 8, iec::LIT_BAD_OCTAL_DIGIT);
+}
+short TiDigit::AppendDigit2(short ch) {
+    return Append(ch, 2, iec::LIT_BAD_BINARY_DIGIT);
+}
 
 short TiDigit::Append(short ch, unsigned base, short badDigitCode) {
     const int d = DigitValue(ch, base);

@@ -36,9 +36,9 @@ constexpr size_t kResTOD = 16;
 constexpr size_t kResDT = 26;
 constexpr size_t kResANL = 11;
 
-constexpr short kUnlimitedLen = 32767;     // buffer length assumed by the measuring overload
-constexpr short kTempBufLen = 100;         // its temporary buffer when none is given
-constexpr size_t kLocalText = 128;         // local text buffers; every fixed form is shorter
+constexpr short kUnlimitedLen = 32767; // buffer length assumed by the measuring overload
+constexpr short kTempBufLen = 100;     // its temporary buffer when none is given
+constexpr size_t kLocalText = 128;     // local text buffers; every fixed form is shorter
 
 constexpr uint32_t kMsPerDay = 86400000;
 constexpr uint32_t kMsPerHour = 3600000;
@@ -374,8 +374,8 @@ short TiValToLit::TiTIMEtoLit(const uint32_t& value, char* buf, short bufLen) {
         written = true;
     }
     if (hours != 0 || (written && (minutes != 0 || seconds != 0 || ms != 0))) {
-        ok = ok && Append(tmp, sizeof tmp, pos, "%s%ldh", days != 0 ? "_" : "",
-                          static_cast<long>(hours));
+        ok = ok &&
+             Append(tmp, sizeof tmp, pos, "%s%ldh", days != 0 ? "_" : "", static_cast<long>(hours));
         written = true;
     }
     if (minutes != 0 || (written && (seconds != 0 || ms != 0))) {
@@ -408,8 +408,8 @@ short TiValToLit::TiDATEtoLit(const unsigned short& value, char* buf, short bufL
     if (StringBufOK(buf, bufLen, kResDATE) != 0) {
         return status_;
     }
-    return PutFormatted(buf, bufLen, "%s%d-%02d-%02d", "d#", PackedYear(value),
-                        PackedMonth(value), PackedDay(value));
+    return PutFormatted(buf, bufLen, "%s%d-%02d-%02d", "d#", PackedYear(value), PackedMonth(value),
+                        PackedDay(value));
 }
 
 short TiValToLit::TiTODtoLit(const uint32_t& value, char* buf, short bufLen) {

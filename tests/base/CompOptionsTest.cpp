@@ -11,8 +11,8 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <string>
 #include <random>
+#include <string>
 
 namespace {
 

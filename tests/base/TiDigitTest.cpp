@@ -70,8 +70,8 @@ TEST(TiDigitAccumulate, SwitchesExactlyAtTheBoundaryDigitsOfEveryBase) {
         {"dec 2^64-1", 10, "18446744073709551615", 2, 0xFFFFFFFF, 0xFFFFFFFF, 20, 0, 0},
         {"dec 2^64", 10, "18446744073709551616", 3, 0, 0, 20, 0, 18446744073709551616.0},
         {"dec 2^64*10", 10, "184467440737095516160", 3, 0, 0, 21, 0, 184467440737095516160.0},
-        {"dec leading zeros 2^64-1", 10, "0018446744073709551615", 2, 0xFFFFFFFF, 0xFFFFFFFF, 20,
-         2, 0},
+        {"dec leading zeros 2^64-1", 10, "0018446744073709551615", 2, 0xFFFFFFFF, 0xFFFFFFFF, 20, 2,
+         0},
         {"hex 8 digits", 16, "FFFFFFFF", 1, 0, 0xFFFFFFFF, 8, 0, 0},
         {"hex 9 digits", 16, "100000000", 2, 1, 0, 9, 0, 0},
         {"hex FFFFFFFF0", 16, "FFFFFFFF0", 2, 0xF, 0xFFFFFFF0, 9, 0, 0},
@@ -173,8 +173,8 @@ TEST(TiDigitAccumulate, RejectsCharactersOutsideTheBaseAndChangesNothing) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const std::string& start : {std::string(""), std::string("1"),
-                                         std::string("100000000000000000000")}) {
+        for (const std::string& start :
+             {std::string(""), std::string("1"), std::string("100000000000000000000")}) {
             // The last start is in state 2 for bases 8 and 10, state 3 for 16.
             const std::string prefix = c.base == 2 ? std::string(start.size(), '1') : start;
             TiDigit d = Accumulate(c.base, prefix);
@@ -381,8 +381,7 @@ TEST(TiDigitReadOut, FitsOrSaturatesAtTheNearestLimit) {
         {"i64 min", ReadOut::I64, "-9223372036854775808", 0, -9223372036854775808.0L},
         {"i64 min-1", ReadOut::I64, "-9223372036854775809", R, -9223372036854775808.0L},
         {"i64 state 3", ReadOut::I64, "18446744073709551616", R, 9223372036854775807.0L},
-        {"i64 state 3 negative", ReadOut::I64, "-18446744073709551616", R,
-         -9223372036854775808.0L},
+        {"i64 state 3 negative", ReadOut::I64, "-18446744073709551616", R, -9223372036854775808.0L},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,8 +1,8 @@
 // Tests of TiValToLit: every formatter at its exact buffer boundary, the
 // duration, time-of-day, real and string forms, the dispatch by type id, the
 // measuring overload and the message text of the last status.
-#include "base/TiValToLit.h"
 #include "base/TiLitStatus.h"
+#include "base/TiValToLit.h"
 #include "platform/Text.h"
 #include "tests/base/FailingAllocation.h"
 
@@ -75,11 +75,9 @@ TEST(ValToLitBoundary, EveryFormatterFitsAtReservedPlusOneAndFailsBelow) {
          "16#FF", 5, 0},
         {"WORD 0", [](TiValToLit& v, char* b, short n) { return v.TiWORDtoLit(0, b, n); },
          "16#0000", 7, 0},
-        {"WORD max",
-         [](TiValToLit& v, char* b, short n) { return v.TiWORDtoLit(0xABCD, b, n); }, "16#ABCD",
-         7, 0},
-        {"DWORD 65791",
-         [](TiValToLit& v, char* b, short n) { return v.TiDWORDtoLit(65791, b, n); },
+        {"WORD max", [](TiValToLit& v, char* b, short n) { return v.TiWORDtoLit(0xABCD, b, n); },
+         "16#ABCD", 7, 0},
+        {"DWORD 65791", [](TiValToLit& v, char* b, short n) { return v.TiDWORDtoLit(65791, b, n); },
          "16#0001_00FF", 12, 0},
         {"DWORD max",
          [](TiValToLit& v, char* b, short n) { return v.TiDWORDtoLit(0xFFFFFFFF, b, n); },
@@ -94,8 +92,7 @@ TEST(ValToLitBoundary, EveryFormatterFitsAtReservedPlusOneAndFailsBelow) {
          "-32768", 6, 0},
         {"UINT max", [](TiValToLit& v, char* b, short n) { return v.TiUINTtoLit(65535, b, n); },
          "65535", 5, 0},
-        {"DINT min",
-         [](TiValToLit& v, char* b, short n) { return v.TiDINTtoLit(INT32_MIN, b, n); },
+        {"DINT min", [](TiValToLit& v, char* b, short n) { return v.TiDINTtoLit(INT32_MIN, b, n); },
          "-2147483648", 11, 0},
         {"UDINT max",
          [](TiValToLit& v, char* b, short n) { return v.TiUDINTtoLit(UINT32_MAX, b, n); },
@@ -116,9 +113,7 @@ TEST(ValToLitBoundary, EveryFormatterFitsAtReservedPlusOneAndFailsBelow) {
         {"TIME zero", [](TiValToLit& v, char* b, short n) { return v.TiTIMEtoLit(0, b, n); },
          "t#0s", 24, 0},
         {"DATE",
-         [](TiValToLit& v, char* b, short n) {
-             return v.TiDATEtoLit(PackDate(2003, 3, 5), b, n);
-         },
+         [](TiValToLit& v, char* b, short n) { return v.TiDATEtoLit(PackDate(2003, 3, 5), b, n); },
          "d#2003-03-05", 12, 0},
         {"DATE all bits",
          [](TiValToLit& v, char* b, short n) { return v.TiDATEtoLit(0xFFFF, b, n); },
@@ -131,11 +126,11 @@ TEST(ValToLitBoundary, EveryFormatterFitsAtReservedPlusOneAndFailsBelow) {
         {"DT", [dt](TiValToLit& v, char* b, short n) { return v.TiDTtoLit(dt, b, n); },
          "dt#2003-03-05-12:34:56.789", 26, 0},
         {"ANL_IN configured",
-         [on](TiValToLit& v, char* b, short n) { return v.TiANL_INtoLit(on, b, n); },
-         "configured", 11, 0},
+         [on](TiValToLit& v, char* b, short n) { return v.TiANL_INtoLit(on, b, n); }, "configured",
+         11, 0},
         {"ANL_OUT failed",
-         [off](TiValToLit& v, char* b, short n) { return v.TiANL_OUTtoLit(off, b, n); },
-         "failed", 11, 0},
+         [off](TiValToLit& v, char* b, short n) { return v.TiANL_OUTtoLit(off, b, n); }, "failed",
+         11, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -178,9 +173,10 @@ TEST(ValToLitBool, FallsBackToOneCharacterAndFlagsOtherValues) {
         SCOPED_TRACE(c.name);
         std::string text;
         const unsigned char value = c.value;
-        EXPECT_EQ(Format([value](TiValToLit& v, char* b, short n) { return v.TiBOOLtoLit(value, b, n); },
-                      c.bufLen, text),
-                  c.rc);
+        EXPECT_EQ(
+            Format([value](TiValToLit& v, char* b, short n) { return v.TiBOOLtoLit(value, b, n); },
+                   c.bufLen, text),
+            c.rc);
         EXPECT_EQ(text, c.text);
     }
 }
@@ -188,14 +184,22 @@ TEST(ValToLitBool, FallsBackToOneCharacterAndFlagsOtherValues) {
 TEST(ValToLitTime, EveryCombinationOfZeroAndNonZeroUnits) {
     // Units 1d, 2h, 3m, 4s, 5ms switched on by the bits of the mask (d = 16).
     const char* expected[32] = {
-        "t#0s",          "t#5ms",          "t#4s",          "t#4s_5ms",
-        "t#3m",          "t#3m_0s5ms",     "t#3m_4s",       "t#3m_4s_5ms",
-        "t#2h",          "t#2h_0m0s5ms",   "t#2h_0m4s",     "t#2h_0m4s_5ms",
-        "t#2h_3m",       "t#2h_3m_0s5ms",  "t#2h_3m_4s",    "t#2h_3m_4s_5ms",
-        "t#1d",          "t#1d_0h0m0s5ms", "t#1d_0h0m4s",   "t#1d_0h0m4s_5ms",
-        "t#1d_0h3m",     "t#1d_0h3m_0s5ms", "t#1d_0h3m_4s", "t#1d_0h3m_4s_5ms",
-        "t#1d_2h",       "t#1d_2h_0m0s5ms", "t#1d_2h_0m4s", "t#1d_2h_0m4s_5ms",
-        "t#1d_2h_3m",    "t#1d_2h_3m_0s5ms", "t#1d_2h_3m_4s", "t#1d_2h_3m_4s_5ms",
+        "t#0s",          "t#5ms",
+        "t#4s",          "t#4s_5ms",
+        "t#3m",          "t#3m_0s5ms",
+        "t#3m_4s",       "t#3m_4s_5ms",
+        "t#2h",          "t#2h_0m0s5ms",
+        "t#2h_0m4s",     "t#2h_0m4s_5ms",
+        "t#2h_3m",       "t#2h_3m_0s5ms",
+        "t#2h_3m_4s",    "t#2h_3m_4s_5ms",
+        "t#1d",          "t#1d_0h0m0s5ms",
+        "t#1d_0h0m4s",   "t#1d_0h0m4s_5ms",
+        "t#1d_0h3m",     "t#1d_0h3m_0s5ms",
+        "t#1d_0h3m_4s",  "t#1d_0h3m_4s_5ms",
+        "t#1d_2h",       "t#1d_2h_0m0s5ms",
+        "t#1d_2h_0m4s",  "t#1d_2h_0m4s_5ms",
+        "t#1d_2h_3m",    "t#1d_2h_3m_0s5ms",
+        "t#1d_2h_3m_4s", "t#1d_2h_3m_4s_5ms",
     };
     for (unsigned mask = 0; mask < 32; ++mask) {
         SCOPED_TRACE(expected[mask]);
@@ -204,7 +208,7 @@ TEST(ValToLitTime, EveryCombinationOfZeroAndNonZeroUnits) {
                             ((mask & 1) ? 5u : 0);
         std::string text;
         EXPECT_EQ(Format([ms](TiValToLit& v, char* b, short n) { return v.TiTIMEtoLit(ms, b, n); },
-                      25, text),
+                         25, text),
                   0);
         EXPECT_EQ(text, expected[mask]);
     }
@@ -234,7 +238,7 @@ TEST(ValToLitTime, ListedValues) {
         std::string text;
         const uint32_t ms = c.ms;
         EXPECT_EQ(Format([ms](TiValToLit& v, char* b, short n) { return v.TiTIMEtoLit(ms, b, n); },
-                      25, text),
+                         25, text),
                   0);
         EXPECT_EQ(text, c.text);
     }
@@ -262,24 +266,24 @@ TEST(ValToLitTimeOfDay, HoursBeyondADayAreCheckedAgainstTheRealLength) {
         std::string text;
         const uint32_t ms = c.ms;
         EXPECT_EQ(Format([ms](TiValToLit& v, char* b, short n) { return v.TiTODtoLit(ms, b, n); },
-                      c.bufLen, text),
+                         c.bufLen, text),
                   c.rc);
         EXPECT_EQ(text, c.text);
     }
 
     const IEC_DT big{4294967295u, 0xFFFF, 0};
     std::string text;
-    EXPECT_EQ(Format([big](TiValToLit& v, char* b, short n) { return v.TiDTtoLit(big, b, n); }, 27,
-                  text),
-              LIT_BUFFER_TOO_SMALL);
+    EXPECT_EQ(
+        Format([big](TiValToLit& v, char* b, short n) { return v.TiDTtoLit(big, b, n); }, 27, text),
+        LIT_BUFFER_TOO_SMALL);
     EXPECT_EQ(text, "");
-    EXPECT_EQ(Format([big](TiValToLit& v, char* b, short n) { return v.TiDTtoLit(big, b, n); }, 30,
-                  text),
-              0);
+    EXPECT_EQ(
+        Format([big](TiValToLit& v, char* b, short n) { return v.TiDTtoLit(big, b, n); }, 30, text),
+        0);
     EXPECT_EQ(text, "dt#2107-15-31-1193:02:47.295");
     const IEC_DT zero{0, 0, 0};
-    EXPECT_EQ(Format([zero](TiValToLit& v, char* b, short n) { return v.TiDTtoLit(zero, b, n); }, 27,
-                  text),
+    EXPECT_EQ(Format([zero](TiValToLit& v, char* b, short n) { return v.TiDTtoLit(zero, b, n); },
+                     27, text),
               0);
     EXPECT_EQ(text, "dt#1980-00-00-00:00:00");
 }
@@ -315,11 +319,11 @@ TEST(ValToLitInteger64, LimitsAndCutting) {
         std::string text;
         const double v = c.v;
         EXPECT_EQ(Format([v](TiValToLit& f, char* b, short n) { return f.TiLINTtoLit(v, b, n); },
-                      c.bufLen, text),
+                         c.bufLen, text),
                   c.rc);
         EXPECT_EQ(text, c.text);
         EXPECT_EQ(Format([v](TiValToLit& f, char* b, short n) { return f.TiULINTtoLit(v, b, n); },
-                      c.bufLen, text),
+                         c.bufLen, text),
                   c.rc);
         EXPECT_EQ(text, c.text);
     }
@@ -378,7 +382,7 @@ TEST(ValToLitReal, FixedAndExponentFormsAndTheirSwitchPoints) {
         std::string text;
         const double v = c.v;
         EXPECT_EQ(Format([v](TiValToLit& f, char* b, short n) { return f.TiLREALtoLit(v, b, n); },
-                      c.bufLen, text),
+                         c.bufLen, text),
                   c.rc);
         EXPECT_EQ(text, c.text);
     }
@@ -410,7 +414,7 @@ TEST(ValToLitReal, FloatsFormatAsTheirDoubleWithoutNanStatus) {
         std::string text;
         const float v = c.v;
         EXPECT_EQ(Format([v](TiValToLit& f, char* b, short n) { return f.TiREALtoLit(v, b, n); },
-                      c.bufLen, text),
+                         c.bufLen, text),
                   c.rc);
         EXPECT_EQ(text, c.text);
     }
@@ -427,7 +431,7 @@ TEST(ValToLitReal, NoValueAndBufferLengthWritesOutsideTheBuffer) {
             std::string text;
             const short rc =
                 Format([v](TiValToLit& f, char* b, short n) { return f.TiLREALtoLit(v, b, n); },
-                    bufLen, text);
+                       bufLen, text);
             if (rc == 0) {
                 EXPECT_LT(text.size(), static_cast<size_t>(bufLen));
                 EXPECT_FALSE(text.empty());
@@ -436,10 +440,10 @@ TEST(ValToLitReal, NoValueAndBufferLengthWritesOutsideTheBuffer) {
             }
             float fv;
             std::memcpy(&fv, &bits, sizeof fv);
-            Format([fv](TiValToLit& f, char* b, short n) { return f.TiREALtoLit(fv, b, n); }, bufLen,
-                text);
+            Format([fv](TiValToLit& f, char* b, short n) { return f.TiREALtoLit(fv, b, n); },
+                   bufLen, text);
             Format([v](TiValToLit& f, char* b, short n) { return f.TiLINTtoLit(v, b, n); }, bufLen,
-                text);
+                   text);
         }
         if (HasFailure()) {
             break;
@@ -487,7 +491,7 @@ TEST(ValToLitString, EscapesAndExactLength) {
     }
     std::string text;
     EXPECT_EQ(Format([](TiValToLit& v, char* b, short n) { return v.TiSTRINGtoLit(nullptr, b, n); },
-                  10, text),
+                     10, text),
               LIT_NO_MEMORY);
     EXPECT_EQ(text, "");
 
@@ -495,7 +499,7 @@ TEST(ValToLitString, EscapesAndExactLength) {
     const std::string longText(20000, '\x01');
     const char* p = longText.c_str();
     EXPECT_EQ(Format([p](TiValToLit& v, char* b, short n) { return v.TiSTRINGtoLit(p, b, n); },
-                  static_cast<short>(kArena), text),
+                     static_cast<short>(kArena), text),
               LIT_BUFFER_TOO_SMALL);
 }
 
@@ -553,16 +557,16 @@ TEST(ValToLitDispatch, FormatsByTypeId) {
         value.push_back(0); // room for an over-read would show under the sanitizer
         const short typeId = c.typeId;
         std::string text;
-        EXPECT_EQ(Format([&value, typeId](TiValToLit& v, char* b, short n) {
+        EXPECT_EQ(Format(
+                      [&value, typeId](TiValToLit& v, char* b, short n) {
                           return v.TiBinValToLit(typeId, value.data(), b, n);
                       },
                       100, text),
                   c.rc);
         EXPECT_EQ(text, c.text);
-        EXPECT_EQ(Format([typeId](TiValToLit& v, char* b, short n) {
-                          return v.TiBinValToLit(typeId, nullptr, b, n);
-                      },
-                      100, text),
+        EXPECT_EQ(Format([typeId](TiValToLit& v, char* b,
+                                  short n) { return v.TiBinValToLit(typeId, nullptr, b, n); },
+                         100, text),
                   LIT_NO_MEMORY);
         EXPECT_EQ(text, "");
     }
