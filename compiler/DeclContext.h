@@ -52,6 +52,9 @@
 //   those left over by syntax errors are destroyed with the context.
 #pragma once
 
+#include "compiler/TextLocation.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
@@ -142,11 +145,8 @@ constexpr const char* kRevision = "$Revision: 1 $";
 
 } // namespace decl
 
-/// A source position for messages: row and column, 0 when unknown.
-struct DeclPos {
-    uint16_t row = 0;
-    uint16_t col = 0;
-};
+/// A source position for messages (row and column, 0 when unknown).
+using DeclPos = TextLocation;
 
 /// One bound of a subrange as the grammar found it: the literal's constant
 /// (null when the bound was no literal), whether a minus sign stood before
