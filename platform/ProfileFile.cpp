@@ -153,7 +153,9 @@ DWORD copyString(std::string_view s, LPSTR buffer, DWORD size) {
         return 0;
     }
     size_t n = s.size() < size - 1 ? s.size() : size - 1;
-    std::memcpy(buffer, s.data(), n);
+    if (n > 0) {
+        std::memcpy(buffer, s.data(), n);
+    }
     buffer[n] = '\0';
     return static_cast<DWORD>(n);
 }
