@@ -567,9 +567,21 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
     return TRUE;
 }
 
+namespace {
+// The kernel thread id, fetched once per thread. A child made by fork()
+// continues in a copy of the forking thread with a new id: the handler
+// registered below clears that thread's cached value in the child.
+thread_local DWORD t_threadId = 0;
+void forgetThreadIdInChild() { t_threadId = 0; }
+} // namespace
+
 DWORD GetCurrentThreadId() {
-    thread_local DWORD id = static_cast<DWORD>(::syscall(SYS_gettid));
-    return id;
+    static const int registered = pthread_atfork(nullptr, nullptr, forgetThreadIdInChild);
+    (void)registered;
+    if (t_threadId == 0) {
+        t_threadId = static_cast<DWORD>(::syscall(SYS_gettid));
+    }
+    return t_threadId;
 }
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }

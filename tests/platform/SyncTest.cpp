@@ -9,6 +9,7 @@
 
 #include "platform/LastError.h"
 #include "platform/Sync.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 namespace {
 
@@ -337,6 +338,28 @@ TEST(SyncTest, UnnamedMutexOwnership) {
     EXPECT_EQ(WAIT_ABANDONED, WaitForSingleObject(m, 2000));
     EXPECT_TRUE(ReleaseMutex(m));
     EXPECT_TRUE(CloseHandle(m));
+}
+
+} // namespace
+
+namespace {
+
+TEST(SyncForkTest, ChildHasThreadIdOfItsOwn) {
+    const DWORD parent = GetCurrentThreadId();
+    int fds[2];
+    ASSERT_EQ(0, ::pipe(fds));
+    pid_t child = platform_test::spawn([&] {
+        DWORD id = GetCurrentThreadId();
+        return ::write(fds[1], &id, sizeof id) == static_cast<ssize_t>(sizeof id) ? 0 : 1;
+    });
+    DWORD childId = 0;
+    ASSERT_EQ(static_cast<ssize_t>(sizeof childId), ::read(fds[0], &childId, sizeof childId));
+    ::close(fds[0]);
+    ::close(fds[1]);
+    EXPECT_EQ(0, platform_test::reap(child));
+    EXPECT_EQ(static_cast<DWORD>(child), childId) << "the child's main thread id is its pid";
+    EXPECT_NE(parent, childId);
+    EXPECT_EQ(parent, GetCurrentThreadId());
 }
 
 } // namespace
