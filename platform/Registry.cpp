@@ -240,10 +240,9 @@ int execRetry(sqlite3* db, const char* sql) {
 LONG openStore(const std::string& path, sqlite3** out) {
     *out = nullptr;
     // Made private before SQLite creates it; its journal files copy the mode.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
-        return errno == EACCES || errno == EPERM || errno == ELOOP ? ERROR_ACCESS_DENIED
-                                                                   : ERROR_CANTOPEN;
+        return errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_CANTOPEN;
     }
     ::close(fd);
     sqlite3* db = nullptr;

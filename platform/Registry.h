@@ -6,8 +6,12 @@
 // KORVANE_REGISTRY when it is set and not empty; otherwise
 // $XDG_CONFIG_HOME/korvane/registry.db, or ~/.config/korvane/registry.db when
 // XDG_CONFIG_HOME is unset or not absolute. The directory is created (mode
-// 0700) when missing. The variable is read each time a root key is opened,
-// so a test may point each case at a store of its own.
+// 0700) when missing. The variable is read at every call on a predefined
+// root, so a test may point each case at a store of its own; a relative value
+// is taken relative to the current directory of that moment. A handle opened
+// from a root stays with the store it was opened in. A store that cannot be
+// opened gives ERROR_CANTOPEN (ERROR_ACCESS_DENIED without permission), a
+// file that is no store ERROR_BADDB; neither is ever overwritten.
 //
 // The store is an SQLite database in WAL mode with a busy time-out: every
 // registry call that changes something is one transaction, so several

@@ -2,6 +2,7 @@
 // rights, deletion, enumeration and where the store lives.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -475,6 +476,43 @@ TEST_F(RegistryTest, DefaultStoreIsBelowTheConfigurationDirectory) {
         struct stat st {};
         EXPECT_EQ(0, ::stat(c.expected.c_str(), &st));
     }
+}
+
+TEST(RegistryStoreTest, UnusableStoresAreReportedNotDamaged) {
+    TempDir dir;
+    const std::string garbage(4096, 'g');
+    {
+        std::FILE* f = std::fopen((dir / "garbage.db").c_str(), "wb");
+        ASSERT_NE(nullptr, f);
+        std::fwrite(garbage.data(), 1, garbage.size(), f);
+        std::fclose(f);
+    }
+    ASSERT_EQ(0, ::mkdir((dir / "adir").c_str(), 0700));
+    struct Case {
+        const char* name;
+        std::string store;
+        LONG expected;
+    } cases[] = {
+        {"not a database", dir / "garbage.db", ERROR_BADDB},
+        {"missing directory", dir / "none/registry.db", ERROR_CANTOPEN},
+        {"a directory", dir / "adir", ERROR_CANTOPEN},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedEnv store("KORVANE_REGISTRY", c.store);
+        HKEY key = rawKey(0x1234);
+        EXPECT_EQ(c.expected, RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                              nullptr, &key, nullptr));
+        EXPECT_EQ(nullptr, key);
+        DWORD size = 0;
+        EXPECT_EQ(c.expected, RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, &size));
+    }
+    std::FILE* f = std::fopen((dir / "garbage.db").c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    std::string back(8192, '\0');
+    back.resize(std::fread(back.data(), 1, back.size(), f));
+    std::fclose(f);
+    EXPECT_TRUE(back == garbage) << "the file that is no store is left as it was";
 }
 
 } // namespace
