@@ -999,7 +999,7 @@ void Dumper::DumpNode(const TiNode* n, int depth) {
 
 void TiDumpTree(const TiNode* root, TiDumpWriter& out, int depth) {
     Dumper d(out);
-    d.Run(root, depth);
+    d.Run(root, depth > 0 ? depth : 0);
 }
 
 std::string TiDumpTreeText(const TiNode* root, int depth) {

@@ -18,6 +18,30 @@
 // - The children of CAL, CAL_COND, LABEL and the SFC elements are sub-trees
 //   in the roles named below; a TRANSITION keeps its optional name and its
 //   source and target steps in a TiStepLists record (child 1).
+// - The dump goes to a TiDumpWriter (or a string); the library opens no
+//   file for it. Beyond the fixed line forms it prints:
+//   * children two blanks deeper, a symbol or constant link as its
+//     "Sym: ..." / "Const: ..." line, a type text as "asciiSpec: '%s'";
+//     a missing child that the kind needs (both operands of an operator,
+//     the target of ASS, ...) as "*** NULL", a missing optional one not
+//     at all;
+//   * a SYMBOL node as the "Sym:" line of its symbol with the node's
+//     position (always printed, " (0, 0)" when unknown), then its index and
+//     selection children; a CONSTANT node as its "Const:" line (the named
+//     literal record in child 3 is not printed);
+//   * "%s: %d" of UMINUS, NOT and NIL with the attribute as a signed id;
+//     "EXIT ()" without a symbol;
+//   * a TRANSITION as "TRANSITION", then two blanks deeper its own name as
+//     a symbol, "FROM" with the source steps and "TO" with the target steps
+//     (each two blanks deeper still), "Condition" with the condition;
+//   * SFC markers from where a symbol stands: the step of STEP / INITIAL_STEP
+//     (" [SFC step]" / " [SFC Initial step]"), the action of ACTION,
+//     ACTION_CAL and QUALIFIER (" [SFC action]"), a transition's name
+//     (" [SFC transition]"); a step named by a transition gets the marker of
+//     its declaration in the dumped tree, or " [SFC undefined]" without one;
+//   * an EXPR_REF as its line only (its definition is dumped where it
+//     stands); "** Unknown const type" shows the constant's type id;
+//   * the constant's image after ", id = %d, ".
 #pragma once
 
 #include <cstddef>
@@ -338,8 +362,9 @@ public:
     virtual void PutLine(const char* line, size_t len) = 0;
 };
 
-/// Dumps the tree at `root` as text, one line per node, starting at nesting
-/// depth `depth` (two blanks per level). A null root dumps "*** NULL".
+/// Dumps the tree at `root` as text, one line per node, the root indented
+/// by `depth` blanks (a negative depth counts as 0) and every nesting level
+/// by two more. A null root dumps "*** NULL".
 /// Works without recursion; the tree must be free of cycles except through
 /// EXPR_REF links, which are not followed.
 void TiDumpTree(const TiNode* root, TiDumpWriter& out, int depth = 0);
