@@ -351,6 +351,7 @@ private:
         SymAttr* lastOther; // last other variable
         SymAttr* firstIo;
         SymAttr* firstOther;
+        SymAttr* resultType;
     };
     struct Pending {
         SymAttr* name;
@@ -375,7 +376,7 @@ private:
     short CheckSize(SymAttr* type, short msg, DeclPos pos, bool* reported);
     void DestroyValue(TiInitValSpec* value);
     Body* OpenBody(bool isEnum);
-    short MakeVariable(const Pending& p, SymAttr* type, TiInitValSpec* value);
+    short MakeVariable(const Pending& p, SymAttr* type, TiInitValSpec* value, SymAttr** made);
 
     SymTabSet* set;
     Library* library;
@@ -391,6 +392,7 @@ private:
     unsigned short anonCounter = 0;
     unsigned short typeSeq = 0;
     SymAttr* firstVar = nullptr;
+    SymAttr* lastVar = nullptr; // last variable declared outside any unit
 
     std::vector<Body> bodies;
     std::vector<Unit> units;

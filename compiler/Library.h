@@ -59,8 +59,8 @@ public:
 
     /// Takes over the initial value `value` of the variable `var` (several
     /// variables may share one value: it is kept once). 0; 1001 for a null
-    /// value; 1006 out of memory (the value is then destroyed and the
-    /// variable's initial value cleared).
+    /// value; 1006 out of memory (nothing is kept: the caller still owns the
+    /// value).
     short KeepInitVal(SymAttr* var, TiInitValSpec* value);
     /// Number of distinct initial values kept.
     size_t GetInitValCount() const;

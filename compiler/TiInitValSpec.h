@@ -35,6 +35,7 @@
 
 class ErrMess;
 class SymAttr;
+struct TokenValue;
 
 namespace initval {
 
@@ -86,10 +87,17 @@ constexpr const char* kRevision = "$Revision: 4 $";
 /// TiInitValSpec and is destroyed with it. The record of a name token
 /// (kinds 2 and 3) belongs to its symbol table. An owned text is destroyed
 /// with the TiInitValSpec.
+///
+/// A literal token may also be the keyword TRUE or FALSE (their keyword
+/// record, no text): it stands for the BOOL literal. Only a literal constant
+/// record (kind 10) is ever destroyed.
 struct TiInitValToken {
     SymAttr* rec = nullptr;
     char* text = nullptr;
     uint8_t ownsText = 0;
+
+    /// The scanner's token value, field by field (same ownership).
+    static TiInitValToken From(const TokenValue& value);
 };
 
 /// One record of an initial value.
