@@ -35,3 +35,10 @@ constexpr size_t kGlobalDfbPathSize = 260;
 constexpr size_t kTypeCopyChunk = 65536;
 
 } // namespace varsvc
+
+namespace varsvc {
+/// Entries that one expansion of an array ("buf+") may produce. A data type
+/// holds at most 65535 bytes, so only an array of empty elements could ask
+/// for more; such an expansion fails instead of exhausting memory.
+constexpr int64_t kMaxExpandedElements = 65536;
+} // namespace varsvc
