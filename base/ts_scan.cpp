@@ -85,7 +85,7 @@ short BadDigitCode(unsigned base) {
 ts_scan::ts_scan()
     : consumed(0), errStatus(0), errPos(0), cur(nullptr), mode(0), tokStart(nullptr),
       dashCount(0), colonCount(0), lexState(LEX_INITIAL), constant(nullptr), text(nullptr),
-      afterDot(false) {}
+      afterDot(false), lastWasEnd(false), synced(false) {}
 
 ts_scan::ts_scan(char* t, IEC_CONSTANT& c, short m) : ts_scan() { tsreset(t, c, m); }
 
@@ -105,6 +105,8 @@ void ts_scan::tsreset(char* t, IEC_CONSTANT& c, short m) {
     colonCount = 0;
     lexState = LEX_INITIAL;
     afterDot = false;
+    lastWasEnd = false;
+    synced = false;
 }
 
 void ts_scan::SyncConsumed() {
@@ -205,11 +207,27 @@ void ts_scan::CountSeparator(unsigned char ch) {
     }
 }
 
+void ts_scan::UncountSeparator(unsigned char ch) {
+    if (ch == '-' && dashCount > 0 &&
+        (lexState == LEX_DATE || lexState == LEX_DURATION || lexState == LEX_DATE_TIME)) {
+        --dashCount;
+    } else if (ch == ':' && colonCount > 0 &&
+               (lexState == LEX_TIME_OF_DAY || lexState == LEX_DATE_TIME)) {
+        --colonCount;
+    }
+}
+
 short ts_scan::tslex(TSSTYPE& value) {
+    short token = Lex(value);
+    lastWasEnd = token == TS_END;
+    return token;
+}
+
+short ts_scan::Lex(TSSTYPE& value) {
     value = TSSTYPE();
     bool fraction = afterDot;
     afterDot = false;
-    if (cur == nullptr || lexState == LEX_NAME || lexState == LEX_STRING) {
+    if (cur == nullptr || synced || lexState == LEX_NAME || lexState == LEX_STRING) {
         // A name or a string ends the literal at once.
         lexState = LEX_INITIAL;
         tokStart = cur;
@@ -582,8 +600,24 @@ void ts_scan::tssync(short code) {
     if (code != 0) {
         SetErrStatus(code);
     }
+    // The recovery ends the literal: from here on tslex returns 0 at the
+    // position reached, whatever stands there.
+    synced = true;
     if (cur == nullptr) {
         return;
+    }
+    if (lastWasEnd) {
+        // The bad token is the end of the literal: a delimiter (or the end
+        // of a name or string) stands at tokStart already. The end token has
+        // reset the lexical state, so the walk below would misjudge it.
+        cur = tokStart;
+        SyncConsumed();
+        return;
+    }
+    // Going back over a separator token takes back its count, so that the
+    // walk below counts it once.
+    if (cur == tokStart + 1) {
+        UncountSeparator(static_cast<unsigned char>(*tokStart));
     }
     cur = tokStart;
     SyncConsumed();

@@ -125,7 +125,9 @@ public:
 
     /// Error recovery: SetErrStatus(code) when code is not 0, then back to
     /// the start of the current token, then characters are consumed up to the
-    /// next blank (space, tab, line feed, end of text) or delimiter.
+    /// next blank (space, tab, line feed, end of text) or delimiter. When the
+    /// current token is the end token, nothing is consumed. The literal is
+    /// over then: tslex returns 0 until the next tsreset.
     void tssync(short code);
 
     /// Parser messages: one beginning with 'P' ("Parser stack overflow")
@@ -189,6 +191,8 @@ private:
     void SyncConsumed();
     void SetErrStatusAt(short code, const char* at);
     void CountSeparator(unsigned char ch);
+    void UncountSeparator(unsigned char ch);
+    short Lex(TSSTYPE& value);
     short TryPrefix(TSSTYPE& value);
     short ScanDigitRun(TSSTYPE& value, unsigned base, bool fraction);
     short ScanString(TSSTYPE& value);
@@ -208,8 +212,11 @@ private:
     IEC_CONSTANT* constant;
 
     // Beyond them: the start of the literal, from which consumed is counted
-    // without overflow, and whether the last token was a '.' (so that the
-    // digits after it are a fraction).
+    // without overflow; whether the last token was a '.' (so that the digits
+    // after it are a fraction); whether it was the end token (for tssync);
+    // whether tssync has ended the literal.
     char* text;
     bool afterDot;
+    bool lastWasEnd;
+    bool synced;
 };
