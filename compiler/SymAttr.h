@@ -189,6 +189,10 @@ public:
     SymAttr(const SymAttr&) = delete;
     SymAttr& operator=(const SymAttr&) = delete;
 
+    /// True when a symbol table owns the record (it made it, or the record
+    /// entered a table's primary index); such a record is destroyed by its
+    /// table only.
+    bool IsTableOwned() const { return tableOwned; }
     /// 0, or 1006 when the name given to the constructor could not be copied.
     short GetConstrStatus() const { return nameLost ? sym::DEF_NO_MEMORY : sym::DEF_OK; }
 

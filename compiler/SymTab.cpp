@@ -340,19 +340,46 @@ short SymTab::IndexMemSpec(SymAttr* rec) {
 
 short SymTab::IndexAll(SymAttr* rec) {
     if (rec == nullptr) {
-        return IndexName(rec) | IndexID(rec) | IndexMemSpec(rec);
+        return static_cast<short>(IndexName(rec) | IndexID(rec) | IndexMemSpec(rec));
     }
-    short rc = 0;
     // Keys the record does not have are skipped: a user type (id 0) belongs
     // in a table's name index but not in its id index.
-    if (nameIndex != nullptr && rec->GetName() != nullptr) {
-        rc = static_cast<short>(rc | IndexName(rec));
+    auto has = [&](Key k) {
+        switch (k) {
+        case Key::Name:
+            return nameIndex != nullptr && rec->GetName() != nullptr;
+        case Key::Id:
+            return idIndex != nullptr && rec->GetID() != 0;
+        case Key::Spec:
+            return specIndex != nullptr && rec->GetKind() == sym::KIND_CONSTANT;
+        }
+        return false;
+    };
+    auto index = [&](Key k) -> short {
+        switch (k) {
+        case Key::Name:
+            return IndexName(rec);
+        case Key::Id:
+            return IndexID(rec);
+        case Key::Spec:
+            return IndexMemSpec(rec);
+        }
+        return 0;
+    };
+    // The primary first: a record it refuses belongs to nobody in this table
+    // and must not be left behind in a secondary index.
+    Key primaryKey = primary == idIndex ? Key::Id : (primary == specIndex ? Key::Spec : Key::Name);
+    short rc = 0;
+    if (has(primaryKey)) {
+        rc = index(primaryKey);
+        if (rc != 0) {
+            return rc;
+        }
     }
-    if (idIndex != nullptr && rec->GetID() != 0) {
-        rc = static_cast<short>(rc | IndexID(rec));
-    }
-    if (specIndex != nullptr && rec->GetKind() == sym::KIND_CONSTANT) {
-        rc = static_cast<short>(rc | IndexMemSpec(rec));
+    for (Key k : {Key::Name, Key::Id, Key::Spec}) {
+        if (k != primaryKey && has(k)) {
+            rc = static_cast<short>(rc | index(k));
+        }
     }
     return rc;
 }

@@ -99,7 +99,9 @@ public:
     /// constant), 686.
     short IndexMemSpec(SymAttr* rec);
     /// Indexes the record in every index that exists and for which it has a
-    /// key; the OR of the results (0 when all succeeded).
+    /// key, the primary first; when the primary refuses it, its result is
+    /// returned and no other index takes the record. Otherwise the OR of the
+    /// results (0 when all succeeded).
     short IndexAll(SymAttr* rec);
 
     /// The first record with that name (the oldest of equal names). Null,

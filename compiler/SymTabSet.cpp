@@ -115,8 +115,8 @@ void SymTabSet::BuildSystemTables() {
                                  info != nullptr ? info->defaultLit : nullptr, true,
                                  info != nullptr && info->restricted, kw->typeKind == 2);
             if (elemTab->IndexAll(typeRec) != 0) {
-                // Once in the name index (the primary) the table owns it.
-                if (elemTab->lookup(kw->name) != typeRec) {
+                // Once in the primary index the table owns it.
+                if (!typeRec->IsTableOwned()) {
                     delete typeRec;
                 }
                 status = ST_NO_TYPE_INDEX;
@@ -458,6 +458,14 @@ unsigned short SymTabSet::GetScopeDepth() const {
         ++n;
     }
     return n;
+}
+
+SymTab* SymTabSet::GetStackTab(unsigned short i) const {
+    const ScopeNode* s = top;
+    for (; s != nullptr && i > 0; --i) {
+        s = s->prev;
+    }
+    return s != nullptr ? s->table : nullptr;
 }
 
 short SymTabSet::DeleteTab(SymTab* tab) {

@@ -134,6 +134,9 @@ public:
     SymTab* GetTopTab() const { return top != nullptr ? top->table : nullptr; }
     /// Number of open scopes (the base node included).
     unsigned short GetScopeDepth() const;
+    /// The table of the i-th open scope counted from the innermost (0 = the
+    /// top); null beyond the base.
+    SymTab* GetStackTab(unsigned short i) const;
     /// True when `tab` is on the table list.
     bool OwnsTab(const SymTab* tab) const;
     BADatabase* GetDatabase() const { return database; }

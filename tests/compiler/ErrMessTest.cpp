@@ -18,7 +18,7 @@ using namespace errmess;
 
 // Runs `body` on a prepared sink and returns what it echoed.
 template <typename F>
-std::string Echo(ErrMess& sink, F body) {
+std::string Echo(ErrMess&, F body) {
     testing::internal::CaptureStdout();
     body();
     return testing::internal::GetCapturedStdout();

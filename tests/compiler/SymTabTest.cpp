@@ -398,6 +398,22 @@ TEST(SymTab, IndexAllSkipsKeysTheRecordDoesNotHave) {
     EXPECT_EQ(sink.GetErrors(), 0);
 }
 
+TEST(SymTab, IndexAllStopsWhenThePrimaryRefuses) {
+    ErrMess sink;
+    testsink::Prepare(sink);
+    SymTab t(2, nullptr, 11, 0x01 | 0x02, &sink); // name primary, id secondary, no duplicates
+    SymAttr* first = t.insert("x", 0, nullptr);
+    ASSERT_NE(first, nullptr);
+    SymAttr clash("X");
+    clash.DefID(9);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(t.IndexAll(&clash), LOC_INDEX_NAME_CLASH);
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(clash.IsTableOwned());
+    EXPECT_EQ(t.lookup(static_cast<short>(9)), nullptr); // not left in the id index
+    EXPECT_EQ(testsink::InternalCodes(sink), std::vector<int>{LOC_INDEX_NAME_CLASH});
+}
+
 TEST(SymTab, AllocationFailuresLeaveAConsistentTable) {
     // Fail the n-th allocation of building a table and filling it, for every
     // n until the whole run gets through; every run must end cleanly (the
