@@ -13,7 +13,6 @@
 #include "compiler/ErrMess.h"
 #include "compiler/SymAttr.h"
 #include "compiler/SymTab.h"
-#include "compiler/TiScanner.h"
 
 #include <cstring>
 #include <new>
@@ -45,14 +44,6 @@ SymAttr* UdintType() {
 
 // ================================================================ records
 
-TiInitValToken TiInitValToken::From(const TokenValue& value) {
-    TiInitValToken t;
-    t.rec = value.sym;
-    t.text = value.text;
-    t.ownsText = value.ownsText;
-    return t;
-}
-
 namespace {
 
 // The keyword TRUE or FALSE standing for a BOOL literal: 1 or 0; -1 for any
@@ -61,11 +52,11 @@ int BoolKeyword(const SymAttr* rec) {
     if (rec == nullptr || rec->GetKind() != sym::KIND_KEYWORD || rec->GetName() == nullptr) {
         return -1;
     }
-    if (rec->GetToken() == tok::TRUE_LIT ||
+    if (rec->GetToken() == kTokenTrue ||
         TiStricmp(const_cast<char*>(rec->GetName()), const_cast<char*>("TRUE")) == 0) {
         return 1;
     }
-    if (rec->GetToken() == tok::FALSE_LIT ||
+    if (rec->GetToken() == kTokenFalse ||
         TiStricmp(const_cast<char*>(rec->GetName()), const_cast<char*>("FALSE")) == 0) {
         return 0;
     }

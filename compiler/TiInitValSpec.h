@@ -35,7 +35,6 @@
 
 class ErrMess;
 class SymAttr;
-struct TokenValue;
 
 namespace initval {
 
@@ -76,6 +75,10 @@ constexpr short MSG_INTERNAL = -3554;
 constexpr const char* kModule = "initval";
 constexpr const char* kRevision = "$Revision: 4 $";
 
+/// Tokens of the keywords TRUE and FALSE, which also stand for BOOL literals.
+constexpr unsigned short kTokenTrue = 373;
+constexpr unsigned short kTokenFalse = 318;
+
 } // namespace initval
 
 /// The token a record keeps: the literal or symbol record, the token's source
@@ -96,8 +99,16 @@ struct TiInitValToken {
     char* text = nullptr;
     uint8_t ownsText = 0;
 
-    /// The scanner's token value, field by field (same ownership).
-    static TiInitValToken From(const TokenValue& value);
+    /// The scanner's token value (sym, text, ownsText), field by field with
+    /// the same ownership.
+    template <typename TokenValueT>
+    static TiInitValToken From(const TokenValueT& value) {
+        TiInitValToken t;
+        t.rec = value.sym;
+        t.text = value.text;
+        t.ownsText = value.ownsText;
+        return t;
+    }
 };
 
 /// One record of an initial value.
