@@ -1064,7 +1064,14 @@ public:
                 }
                 at += c;
             }
+            // Inside a list a nested list fills the sub-array it stands for,
+            // as the check counted it; standing alone it covers what it wrote.
             *covered = at - off;
+            uint64_t slot = r->type->GetMemsize(0);
+            if (!standalone && slot > *covered) {
+                Reach(off + slot);
+                *covered = slot;
+            }
             return BIN_OK;
         }
         case KIND_REPEAT: {

@@ -430,3 +430,52 @@ private:
 };
 
 } // namespace decltest
+
+namespace decltest {
+
+/// Bytes as "01 02 ff" (lower-case hex, blank-separated).
+inline std::string Hex(const unsigned char* p, size_t n) {
+    std::string s;
+    char b[4];
+    for (size_t i = 0; i < n; ++i) {
+        std::snprintf(b, sizeof b, i == 0 ? "%02x" : " %02x", p[i]);
+        s += b;
+    }
+    return s;
+}
+
+/// What an initial value text gives for a type: the check's result, the
+/// messages, the binary image (GetBinVal) and the canonical text.
+struct InitResult {
+    bool read = false; ///< the reader accepted the text
+    short check = 0;
+    std::vector<Msg> messages;
+    short bin = -1;
+    std::string image; ///< hex bytes of GetBinVal (covered length)
+    std::string text;  ///< GetAsciiSpec, "(null)" when null
+};
+
+inline InitResult Evaluate(DeclEnv& env, SymAttr* type, const char* text) {
+    InitResult r;
+    env.Take();
+    InitValReader reader(&env.sink, env.set.get());
+    TiInitValSpec* v = reader.Read(text);
+    if (v == nullptr) {
+        return r;
+    }
+    r.read = true;
+    r.check = v->Check(type, &env.sink);
+    r.messages = env.Take();
+    static unsigned char buf[65535];
+    unsigned short len = sizeof buf;
+    r.bin = v->GetBinVal(reinterpret_cast<char*>(buf), &len);
+    if (r.bin == 0) {
+        r.image = Hex(buf, len);
+    }
+    const char* t = v->GetAsciiSpec();
+    r.text = t != nullptr ? t : "(null)";
+    TiDelInitValSpecList(v);
+    return r;
+}
+
+} // namespace decltest
