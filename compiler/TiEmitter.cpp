@@ -246,11 +246,17 @@ TiExprOperand TiExprOperand::Immediate(short typeId, const void* bytes, size_t c
 
 // --------------------------------------------------------- TiEmitLookup
 
-SymAttr* TiEmitLookup::FindUnitFBType(Library*, const char*) { return nullptr; }
+SymAttr* TiEmitLookup::FindUnitFBType(Library*, const char*) {
+    return nullptr;
+}
 
-SymAttr* TiEmitLookup::FindDatabaseFBType(TiDB*, const char*) { return nullptr; }
+SymAttr* TiEmitLookup::FindDatabaseFBType(TiDB*, const char*) {
+    return nullptr;
+}
 
-bool TiEmitLookup::GetPoolIndex(const IEC_CONSTANT&, uint16_t*) { return false; }
+bool TiEmitLookup::GetPoolIndex(const IEC_CONSTANT&, uint16_t*) {
+    return false;
+}
 
 bool TiEmitLookup::IsFormalParameter(const SymAttr* var) {
     const SymAttr* owner = var != nullptr ? var->GetUnit() : nullptr;
@@ -303,8 +309,7 @@ public:
     }
 };
 
-TiEmitter::TiEmitter(ErrMess* sink, FILE* listing, TiDB* db, Library* library,
-                     TiEmitLookup* lookup)
+TiEmitter::TiEmitter(ErrMess* sink, FILE* listing, TiDB* db, Library* library, TiEmitLookup* lookup)
     : sink(sink), listing(listing), db(db), library(library), lookup(lookup) {}
 
 void TiEmitter::NoteNode(const TiNode* node) {
@@ -397,9 +402,9 @@ int32_t TiEmitter::OperandText(const TiExprOperand& o, std::string& text) const 
         const char* name = o.symbol->GetName() != nullptr ? o.symbol->GetName() : "";
         const SymAttr* owner = o.symbol->GetUnit();
         if (o.kind == opc::OPD_VARIABLE && owner != nullptr && unit != nullptr && owner != unit) {
-            fits = AppendPiece(text, " \t%s.%s, %ld, %s",
-                               owner->GetName() != nullptr ? owner->GetName() : "", name, size,
-                               cls);
+            fits =
+                AppendPiece(text, " \t%s.%s, %ld, %s",
+                            owner->GetName() != nullptr ? owner->GetName() : "", name, size, cls);
         } else {
             fits = AppendPiece(text, " \t%s, %ld, %s", name, size, cls);
         }
@@ -524,18 +529,18 @@ short TiEmitter::Finish(Line& line, int32_t* number) {
 
 // Every form: clear *number, check the code, start the line with the
 // instruction's number and mnemonic.
-#define TI_BEGIN_FORM(code, codeOk)                                                              \
-    if (number != nullptr) {                                                                     \
-        *number = 0;                                                                             \
-    }                                                                                            \
-    const char* mnemonic = Begin(code, __LINE__);                                                \
-    if (mnemonic == nullptr) {                                                                   \
-        return opc::MSG_NO_MNEMONIC;                                                             \
-    }                                                                                            \
-    if (!(codeOk) || counter == INT32_MAX) {                                                     \
-        return FormError(__LINE__);                                                              \
-    }                                                                                            \
-    Line line;                                                                                   \
+#define TI_BEGIN_FORM(code, codeOk)                                                                \
+    if (number != nullptr) {                                                                       \
+        *number = 0;                                                                               \
+    }                                                                                              \
+    const char* mnemonic = Begin(code, __LINE__);                                                  \
+    if (mnemonic == nullptr) {                                                                     \
+        return opc::MSG_NO_MNEMONIC;                                                               \
+    }                                                                                              \
+    if (!(codeOk) || counter == INT32_MAX) {                                                       \
+        return FormError(__LINE__);                                                                \
+    }                                                                                              \
+    Line line;                                                                                     \
     line.Piece("\n%4ld:\t%s", static_cast<long>(counter) + 1, mnemonic)
 
 short TiEmitter::EmitBranch(int32_t target, int32_t* number) {
@@ -596,8 +601,7 @@ short TiEmitter::EmitInsAdd(int32_t v, int32_t* number) {
     return Finish(line, number);
 }
 
-short TiEmitter::EmitFBCall(int32_t code, const char* typeName, int paramCount,
-                            int32_t* number) {
+short TiEmitter::EmitFBCall(int32_t code, const char* typeName, int paramCount, int32_t* number) {
     TI_BEGIN_FORM(code, code >= opc::JMPDFB && code <= opc::JMPFFEFB);
     if (typeName == nullptr) {
         return OperandError(opc::LOC_FB_NO_TYPE_NAME);

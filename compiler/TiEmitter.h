@@ -137,24 +137,24 @@ constexpr short MSG_INTERNAL = -3555;    ///< internal error: location code, mod
 constexpr short MSG_NO_FB_TYPE = -3577;  ///< error: function-block type not found
 
 // Location codes of the operand checks (message -3555).
-constexpr int32_t LOC_OPERAND_KIND = 1303;     ///< operand of unknown kind
-constexpr int32_t LOC_VAR_NO_SYMBOL = 1305;    ///< variable operand without symbol
-constexpr int32_t LOC_VAR_SYMBOL_KIND = 1307;  ///< symbol is no variable or instance
-constexpr int32_t LOC_CONST_MISSING = 1310;    ///< constant operand without constant
-constexpr int32_t LOC_CONST_TEXT = 1312;       ///< constant that has no literal text
-constexpr int32_t LOC_CONST_NO_POOL = 1314;    ///< constant without pool index
-constexpr int32_t LOC_CONVERT_KIND = 1316;     ///< conversion of an operand that is no constant
-constexpr int32_t LOC_POOLVAR_NO_NAME = 1320;  ///< pool variable without name
-constexpr int32_t LOC_IMM_SIZE = 1325;         ///< immediate of 0 or more than 8 bytes
-constexpr int32_t LOC_IMM_TYPE_SIZE = 1326;    ///< INT or DINT immediate of another size
-constexpr int32_t LOC_BRANCH_OPERAND = 1331;   ///< BTRUE / BFALSE without operand
-constexpr int32_t LOC_BNOTEN_OPERAND = 1333;   ///< BNOTEN without operand
-constexpr int32_t LOC_ASSENO_OPERAND = 1335;   ///< ASSENO without operand
-constexpr int32_t LOC_PAV_OPERAND = 1337;      ///< PAV of an operand that is no variable
-constexpr int32_t LOC_PAV_SYMBOL = 1339;       ///< PAV of a symbol without symbol
-constexpr int32_t LOC_ADRADD_OPERAND = 1341;   ///< ADRADD without both operands
-constexpr int32_t LOC_FB_NO_TYPE_NAME = 1345;  ///< function-block call without type name
-constexpr int32_t LOC_PIECE_TOO_LONG = 1361;   ///< listing piece longer than the piece buffer
+constexpr int32_t LOC_OPERAND_KIND = 1303;    ///< operand of unknown kind
+constexpr int32_t LOC_VAR_NO_SYMBOL = 1305;   ///< variable operand without symbol
+constexpr int32_t LOC_VAR_SYMBOL_KIND = 1307; ///< symbol is no variable or instance
+constexpr int32_t LOC_CONST_MISSING = 1310;   ///< constant operand without constant
+constexpr int32_t LOC_CONST_TEXT = 1312;      ///< constant that has no literal text
+constexpr int32_t LOC_CONST_NO_POOL = 1314;   ///< constant without pool index
+constexpr int32_t LOC_CONVERT_KIND = 1316;    ///< conversion of an operand that is no constant
+constexpr int32_t LOC_POOLVAR_NO_NAME = 1320; ///< pool variable without name
+constexpr int32_t LOC_IMM_SIZE = 1325;        ///< immediate of 0 or more than 8 bytes
+constexpr int32_t LOC_IMM_TYPE_SIZE = 1326;   ///< INT or DINT immediate of another size
+constexpr int32_t LOC_BRANCH_OPERAND = 1331;  ///< BTRUE / BFALSE without operand
+constexpr int32_t LOC_BNOTEN_OPERAND = 1333;  ///< BNOTEN without operand
+constexpr int32_t LOC_ASSENO_OPERAND = 1335;  ///< ASSENO without operand
+constexpr int32_t LOC_PAV_OPERAND = 1337;     ///< PAV of an operand that is no variable
+constexpr int32_t LOC_PAV_SYMBOL = 1339;      ///< PAV of a symbol without symbol
+constexpr int32_t LOC_ADRADD_OPERAND = 1341;  ///< ADRADD without both operands
+constexpr int32_t LOC_FB_NO_TYPE_NAME = 1345; ///< function-block call without type name
+constexpr int32_t LOC_PIECE_TOO_LONG = 1361;  ///< listing piece longer than the piece buffer
 
 /// Module name and revision text given with the internal errors.
 constexpr const char* kModule = "TiEmitter.cpp";
@@ -182,7 +182,7 @@ struct TiExprOperand {
     const char* name = nullptr;       ///< kind 5
     uint32_t size = 0;                ///< kind 5: size in bytes
     unsigned char bytes[opc::kMaxImmediate] = {}; ///< kind 7: the value's image
-    uint8_t byteCount = 0;            ///< kind 7: bytes of the image (a longer one is refused)
+    uint8_t byteCount = 0; ///< kind 7: bytes of the image (a longer one is refused)
 
     /// Kind 1: a variable of the unit (or of a nested context).
     static TiExprOperand Variable(SymAttr* symbol, uint32_t offset = 0);
@@ -191,8 +191,7 @@ struct TiExprOperand {
     /// Kind 2: a constant not yet placed; `typeId` 0 takes the constant's own.
     static TiExprOperand Constant(IEC_CONSTANT* constant, short typeId = 0);
     /// Kind 3: a constant at `poolIndex` of the constant pool.
-    static TiExprOperand PoolConstant(IEC_CONSTANT* constant, uint16_t poolIndex,
-                                      short typeId = 0);
+    static TiExprOperand PoolConstant(IEC_CONSTANT* constant, uint16_t poolIndex, short typeId = 0);
     /// Kind 4: a plain number.
     static TiExprOperand Number(uint32_t number);
     /// Kind 5: a pool variable.
@@ -236,8 +235,7 @@ public:
     /// An emitter with counter 0 and no source line yet. `listing` (may be
     /// null: nothing is written) is not closed by the emitter; sink, db,
     /// library and lookup (each may be null) are not owned.
-    TiEmitter(ErrMess* sink, FILE* listing, TiDB* db, Library* library,
-              TiEmitLookup* lookup);
+    TiEmitter(ErrMess* sink, FILE* listing, TiDB* db, Library* library, TiEmitLookup* lookup);
 
     /// The number of the last listed instruction (0 before the first).
     int32_t GetCounter() const { return counter; }
@@ -300,8 +298,7 @@ public:
     /// A function-block call (codes 12-15) of the type named `typeName`,
     /// looked up in the unit's tables, then through the database adapter,
     /// with `paramCount` parameters; the type's own name is listed.
-    short EmitFBCall(int32_t code, const char* typeName, int paramCount,
-                     int32_t* number = nullptr);
+    short EmitFBCall(int32_t code, const char* typeName, int paramCount, int32_t* number = nullptr);
     /// PAV of a variable operand (kinds 1, 5, 6).
     short EmitPav(const TiExprOperand* o, int32_t* number = nullptr);
     /// PAV of a symbol by name with a number.
@@ -315,8 +312,8 @@ public:
     /// A logic, assignment, arithmetic, comparison or conversion instruction
     /// on the operands present (a and b may be null); bit 0 of `negate`
     /// lists a as " NOT ", bit 1 b.
-    short EmitOp(int32_t code, const TiExprOperand* a, const TiExprOperand* b,
-                 unsigned negate = 0, int32_t* number = nullptr);
+    short EmitOp(int32_t code, const TiExprOperand* a, const TiExprOperand* b, unsigned negate = 0,
+                 int32_t* number = nullptr);
 
 private:
     class Line;

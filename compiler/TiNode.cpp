@@ -37,18 +37,16 @@ enum class Style : uint8_t {
 
 // Bits of KindInfo::required: children whose absence the dump shows as
 // "*** NULL"; an absent child that is not required is left out.
-constexpr uint8_t REQ1 = 1, REQ2 = 2, REQ3 = 4;
+constexpr uint8_t REQ1 = 1, REQ2 = 2;
 
 struct KindInfo {
     int32_t kind;
     const char* name;
     Style style;
     uint8_t required;
-    bool chain;            // child 3 is the next element of a chain, dumped at the same depth
-    const char* roles[3];  // role labels of the Labelled style
+    bool chain;           // child 3 is the next element of a chain, dumped at the same depth
+    const char* roles[3]; // role labels of the Labelled style
 };
-
-using tree::Kind;
 
 const KindInfo kKinds[] = {
     {tree::CONSTANT, "CONSTANT", Style::Constant, 0, false, {}},
@@ -63,7 +61,11 @@ const KindInfo kKinds[] = {
     {tree::NOT, "NOT", Style::Numbered, REQ1, false, {}},
     {tree::ASS, "ASS", Style::Plain, REQ1 | REQ2, false, {}},
     {tree::ARG_ASS, "ARG_ASS", Style::Plain, REQ1 | REQ2, true, {}},
-    {tree::WHILE_STATEM, "WHILE_STATEM", Style::Labelled, 0, false,
+    {tree::WHILE_STATEM,
+     "WHILE_STATEM",
+     Style::Labelled,
+     0,
+     false,
      {"expression", "statement list", nullptr}},
     {tree::REPEAT, "REPEAT", Style::Labelled, 0, false, {"expression", "statement list", nullptr}},
     {tree::CAL, "CAL", Style::Plain, REQ1, false, {}},
@@ -87,15 +89,31 @@ const KindInfo kKinds[] = {
     {tree::LT, "LT", Style::Typed, REQ1 | REQ2, false, {}},
     {tree::LE, "LE", Style::Typed, REQ1 | REQ2, false, {}},
     {tree::STATEM_LIST, "STATEM_LIST", Style::Plain, 0, true, {}},
-    {tree::IF_STATEM, "IF_STATEM", Style::Labelled, 0, false,
+    {tree::IF_STATEM,
+     "IF_STATEM",
+     Style::Labelled,
+     0,
+     false,
      {"expression", "Then statement list", "Else statement list"}},
-    {tree::CASE_STATEM, "CASE_STATEM", Style::Labelled, 0, false,
+    {tree::CASE_STATEM,
+     "CASE_STATEM",
+     Style::Labelled,
+     0,
+     false,
      {"expression", "Case element list", "Else statement list"}},
     {tree::CASE_ELEM, "CASE_ELEM", Style::Plain, REQ1, true, {}},
     {tree::CASE_LIST, "CASE_LIST", Style::Plain, 0, true, {}},
-    {tree::FOR_STATEM, "FOR_STATEM", Style::Labelled, 0, false,
+    {tree::FOR_STATEM,
+     "FOR_STATEM",
+     Style::Labelled,
+     0,
+     false,
      {"control variable", "For list", "statement list"}},
-    {tree::FOR_LIST, "FOR_LIST", Style::Labelled, 0, false,
+    {tree::FOR_LIST,
+     "FOR_LIST",
+     Style::Labelled,
+     0,
+     false,
      {"From expression", "To expression", "By expression"}},
     {tree::CAL_COND, "CAL_COND", Style::Typed, 0, false, {}},
     {tree::INITIAL_STEP, "INITIAL_STEP", Style::Plain, REQ1, true, {}},
@@ -177,7 +195,7 @@ char* CopyText(const char* text) {
 
 const char* tree::QualifierName(uint16_t code) {
     return code < sizeof kQualifierNames / sizeof kQualifierNames[0] ? kQualifierNames[code]
-                                                                      : "Unknown";
+                                                                     : "Unknown";
 }
 
 // ----------------------------------------------------------------- TiLink
@@ -638,11 +656,11 @@ private:
         Item(What w, int d) : what(w), depth(d) {}
         What what;
         int depth;
-        const TiNode* node = nullptr;     // Node: the node; Link: the holder
-        int link = 0;                     // Link: 1..3
-        Sfc sfc = Sfc::None;              // Link: marker of a symbol found there
-        std::string text;                 // Line: the text
-        const TiStepRef* step = nullptr;  // StepRef: the step
+        const TiNode* node = nullptr;    // Node: the node; Link: the holder
+        int link = 0;                    // Link: 1..3
+        Sfc sfc = Sfc::None;             // Link: marker of a symbol found there
+        std::string text;                // Line: the text
+        const TiStepRef* step = nullptr; // StepRef: the step
     };
 
     void Put(int depth, const std::string& text);
@@ -677,8 +695,8 @@ private:
     }
 
     TiDumpWriter& out;
-    std::vector<Item> work;                          // items still to print
-    std::unordered_map<const SymAttr*, bool> steps;  // declared steps: initial or not
+    std::vector<Item> work;                         // items still to print
+    std::unordered_map<const SymAttr*, bool> steps; // declared steps: initial or not
 };
 
 void Dumper::Put(int depth, const std::string& text) {

@@ -109,9 +109,9 @@ enum Kind : int32_t {
 };
 
 // Jump condition in the attribute of JMP and RET.
-constexpr uint16_t JMP_ALWAYS = 0;      ///< unconditional
-constexpr uint16_t JMP_COND = 2;        ///< conditional, shown as "C"
-constexpr uint16_t JMP_COND_NEG = 3;    ///< conditional on the negated result, shown as "N"
+constexpr uint16_t JMP_ALWAYS = 0;   ///< unconditional
+constexpr uint16_t JMP_COND = 2;     ///< conditional, shown as "C"
+constexpr uint16_t JMP_COND_NEG = 3; ///< conditional on the negated result, shown as "N"
 
 // Action qualifier codes in the attribute of QUALIFIER.
 constexpr uint16_t QUAL_N = 0;
@@ -201,8 +201,8 @@ private:
 
 /// One step named in a transition: the step symbol and where it was named.
 struct TiStepRef {
-    SymAttr* step = nullptr;  ///< the step symbol (not owned)
-    uint16_t line = 0;        ///< source position of the name, 0 when unknown
+    SymAttr* step = nullptr; ///< the step symbol (not owned)
+    uint16_t line = 0;       ///< source position of the name, 0 when unknown
     uint16_t column = 0;
     TiStepRef* next = nullptr;
 };
@@ -210,9 +210,9 @@ struct TiStepRef {
 /// The record of a TRANSITION: its optional name and the lists of source
 /// and target steps. Owns its TiStepRef entries.
 struct TiStepLists {
-    SymAttr* name = nullptr;    ///< the transition's own symbol, if it is named
-    TiStepRef* from = nullptr;  ///< source steps, in source order
-    TiStepRef* to = nullptr;    ///< target steps, in source order
+    SymAttr* name = nullptr;   ///< the transition's own symbol, if it is named
+    TiStepRef* from = nullptr; ///< source steps, in source order
+    TiStepRef* to = nullptr;   ///< target steps, in source order
 
     TiStepLists() = default;
     ~TiStepLists();
@@ -236,14 +236,15 @@ struct TiRefCount {
 /// the children are read and written through their tagged links.
 class TiNode {
 public:
-    int32_t kind;        ///< node kind, tree::Kind or any other number
-    uint16_t attribute;  ///< result type id, jump condition or qualifier code
-    uint32_t extra;      ///< zero when made; for the encoder's passes
+    int32_t kind;       ///< node kind, tree::Kind or any other number
+    uint16_t attribute; ///< result type id, jump condition or qualifier code
+    uint32_t extra;     ///< zero when made; for the encoder's passes
 private:
     TiLink child[3];
+
 public:
-    uint16_t line;       ///< source line, 0 when the node has no position
-    uint16_t column;     ///< source column, 0 when the node has no position
+    uint16_t line;   ///< source line, 0 when the node has no position
+    uint16_t column; ///< source column, 0 when the node has no position
 
     /// A leaf of `kind`: every other field zero (used for NIL).
     explicit TiNode(int32_t kind);
@@ -351,8 +352,7 @@ short TiAppendStatement(TiNode** last, TiNode* statement, ErrMess* sink);
 /// (GetVal fails), or the formatter's status (-3407 for a type it does not
 /// write, such as LWORD), with literal empty. A BOOL value other than 0 and
 /// 1 still counts as written.
-short TiFormatConstant(const IEC_CONSTANT& c, std::string& literal,
-                       std::string* image = nullptr);
+short TiFormatConstant(const IEC_CONSTANT& c, std::string& literal, std::string* image = nullptr);
 
 /// Receives the lines of a tree dump.
 class TiDumpWriter {

@@ -87,13 +87,16 @@ TEST(EmitterFailure, CodeOfAnotherFormIsAnInternalError) {
              TiExprOperand o = TiExprOperand::Number(1);
              return e.EmitCondBranch(opc::BRANCH, &o, 0);
          }},
-        {"PAV as function-block call", [](TiEmitter& e) { return e.EmitFBCall(opc::PAV, "TON", 0); }},
+        {"PAV as function-block call",
+         [](TiEmitter& e) { return e.EmitFBCall(opc::PAV, "TON", 0); }},
         {"BNOTEN as function-block call",
          [](TiEmitter& e) { return e.EmitFBCall(opc::BNOTEN, "TON", 0); }},
         {"ADD without operands as plain", [](TiEmitter& e) { return e.EmitPlain(opc::ADD); }},
-        {"BRANCH as operation", [](TiEmitter& e) { return e.EmitOp(opc::BRANCH, nullptr, nullptr); }},
+        {"BRANCH as operation",
+         [](TiEmitter& e) { return e.EmitOp(opc::BRANCH, nullptr, nullptr); }},
         {"call as operation", [](TiEmitter& e) { return e.EmitOp(opc::JMPEFB, nullptr, nullptr); }},
-        {"ADRADD as operation", [](TiEmitter& e) { return e.EmitOp(opc::ADRADD, nullptr, nullptr); }},
+        {"ADRADD as operation",
+         [](TiEmitter& e) { return e.EmitOp(opc::ADRADD, nullptr, nullptr); }},
         {"RET as operation", [](TiEmitter& e) { return e.EmitOp(opc::RET, nullptr, nullptr); }},
     };
     for (const auto& c : cases) {
@@ -214,7 +217,8 @@ TEST(EmitterFailure, OperandChecksReportTheirLocation) {
              return e.EmitOp(opc::ASS, &o, nullptr);
          },
          opc::LOC_IMM_TYPE_SIZE},
-        {"BTRUE without operand", [](TiEmitter& e) { return e.EmitCondBranch(opc::BTRUE, nullptr, 0); },
+        {"BTRUE without operand",
+         [](TiEmitter& e) { return e.EmitCondBranch(opc::BTRUE, nullptr, 0); },
          opc::LOC_BRANCH_OPERAND},
         {"BFALSE on a bad operand",
          [](TiEmitter& e) {
@@ -240,7 +244,8 @@ TEST(EmitterFailure, OperandChecksReportTheirLocation) {
          opc::LOC_ADRADD_OPERAND},
         {"ADRADD without a", [&](TiEmitter& e) { return e.EmitAdrAdd(nullptr, &good); },
          opc::LOC_ADRADD_OPERAND},
-        {"call without type name", [](TiEmitter& e) { return e.EmitFBCall(opc::JMPDFB, nullptr, 1); },
+        {"call without type name",
+         [](TiEmitter& e) { return e.EmitFBCall(opc::JMPDFB, nullptr, 1); },
          opc::LOC_FB_NO_TYPE_NAME},
     };
     for (const auto& c : cases) {
@@ -278,7 +283,8 @@ TEST(EmitterFailure, PieceBufferBoundary) {
         if (c.fits) {
             EXPECT_EQ(rc, 0);
             EXPECT_EQ(b.listing.Text(), "\n   1:\tPAV \t" + name + ", 1, POOLVAR");
-            EXPECT_EQ(14 + c.nameLength, b.listing.Text().size() - std::string("\n   1:\tPAV").size());
+            EXPECT_EQ(14 + c.nameLength,
+                      b.listing.Text().size() - std::string("\n   1:\tPAV").size());
         } else {
             EXPECT_EQ(rc, opc::MSG_INTERNAL);
             EXPECT_EQ(b.listing.Text(), "");
@@ -349,7 +355,11 @@ TEST(EmitterFailure, FunctionBlockTypesAreLookedUpInTheUnitThenTheDatabase) {
         const char* line; // null: -3577
     } cases[] = {
         {"in the unit's tables", "TON", true, true, {"unit:TON"}, "\n   1:\tJMPEFB \tTON, 2"},
-        {"through the database adapter", "tof", false, true, {"unit:tof", "db:tof"},
+        {"through the database adapter",
+         "tof",
+         false,
+         true,
+         {"unit:tof", "db:tof"},
          "\n   1:\tJMPEFB \tTOF_DB, 2"},
         {"nowhere", "CTU", false, false, {"unit:CTU", "db:CTU"}, nullptr},
         {"empty name", "", false, false, {"unit:", "db:"}, nullptr},

@@ -15,21 +15,65 @@ struct CodeCase {
 };
 
 const CodeCase kCodes[] = {
-    {12, "JMPDFB"},       {13, "JMPFDFB"},      {14, "JMPEFB"},        {15, "JMPFFEFB"},
-    {17, "PAV"},          {18, "BNOTEN"},       {19, "INSADDEN"},      {21, "ASSENO"},
-    {25, "BTRUE"},        {26, "BFALSE"},       {27, "SAVE"},          {28, "ADRADD"},
-    {31, "AND"},          {32, "OR"},           {33, "XOR"},           {34, "NOT"},
-    {35, "BNOT"},         {36, "ASS"},          {37, "BASS"},          {61, "LABEL"},
-    {62, "BRANCH"},       {63, "INSADD"},       {99, "RET"},           {100, "ADD"},
-    {101, "FADD"},        {102, "SUB"},         {103, "FSUB"},         {104, "MUL"},
-    {105, "FMUL"},        {106, "DIV"},         {107, "FDIV"},         {108, "UDIV"},
-    {109, "UMIN"},        {120, "EQ"},          {122, "BEQ"},          {123, "NE"},
-    {125, "BNE"},         {126, "SGT"},         {128, "BGT"},          {129, "UGT"},
-    {130, "SGE"},         {132, "BGE"},         {133, "UGE"},          {134, "SLT"},
-    {136, "BLT"},         {137, "ULT"},         {138, "SLE"},          {140, "BLE"},
-    {141, "ULE"},         {213, "INT_TO_DINT"}, {214, "INT_TO_REAL"},  {216, "UINT_TO_DINT"},
-    {217, "UINT_TO_REAL"}, {219, "DINT_TO_REAL"}, {221, "UDINT_TO_REAL"}, {223, "REAL_TO_INT"},
-    {224, "REAL_TO_UINT"}, {225, "REAL_TO_DINT"}, {226, "REAL_TO_UDINT"},
+    {12, "JMPDFB"},
+    {13, "JMPFDFB"},
+    {14, "JMPEFB"},
+    {15, "JMPFFEFB"},
+    {17, "PAV"},
+    {18, "BNOTEN"},
+    {19, "INSADDEN"},
+    {21, "ASSENO"},
+    {25, "BTRUE"},
+    {26, "BFALSE"},
+    {27, "SAVE"},
+    {28, "ADRADD"},
+    {31, "AND"},
+    {32, "OR"},
+    {33, "XOR"},
+    {34, "NOT"},
+    {35, "BNOT"},
+    {36, "ASS"},
+    {37, "BASS"},
+    {61, "LABEL"},
+    {62, "BRANCH"},
+    {63, "INSADD"},
+    {99, "RET"},
+    {100, "ADD"},
+    {101, "FADD"},
+    {102, "SUB"},
+    {103, "FSUB"},
+    {104, "MUL"},
+    {105, "FMUL"},
+    {106, "DIV"},
+    {107, "FDIV"},
+    {108, "UDIV"},
+    {109, "UMIN"},
+    {120, "EQ"},
+    {122, "BEQ"},
+    {123, "NE"},
+    {125, "BNE"},
+    {126, "SGT"},
+    {128, "BGT"},
+    {129, "UGT"},
+    {130, "SGE"},
+    {132, "BGE"},
+    {133, "UGE"},
+    {134, "SLT"},
+    {136, "BLT"},
+    {137, "ULT"},
+    {138, "SLE"},
+    {140, "BLE"},
+    {141, "ULE"},
+    {213, "INT_TO_DINT"},
+    {214, "INT_TO_REAL"},
+    {216, "UINT_TO_DINT"},
+    {217, "UINT_TO_REAL"},
+    {219, "DINT_TO_REAL"},
+    {221, "UDINT_TO_REAL"},
+    {223, "REAL_TO_INT"},
+    {224, "REAL_TO_UINT"},
+    {225, "REAL_TO_DINT"},
+    {226, "REAL_TO_UDINT"},
 };
 
 TEST(EmitterMnemonic, EveryCodeHasItsMnemonic) {
@@ -45,8 +89,8 @@ TEST(EmitterMnemonic, EveryCodeHasItsMnemonic) {
 }
 
 TEST(EmitterMnemonic, CodesBesideTheTableHaveNone) {
-    const int32_t none[] = {INT32_MIN, -1, 0,   1,   11,  16,  20,  22,  24,  29,  30,
-                            38,        60, 64,  98,  110, 119, 121, 124, 127, 131, 135,
+    const int32_t none[] = {INT32_MIN, -1,  0,   1,   11,  16,  20,  22,  24,   29,       30,
+                            38,        60,  64,  98,  110, 119, 121, 124, 127,  131,      135,
                             139,       142, 212, 215, 218, 220, 222, 227, 1000, INT32_MAX};
     for (int32_t code : none) {
         SCOPED_TRACE(code);
@@ -72,9 +116,8 @@ TEST(EmitterMnemonic, OperandClassNames) {
         int cls;
         const char* name;
     } cases[] = {
-        {0, nullptr}, {-1, nullptr}, {9, nullptr}, {INT_MAX, nullptr},
-        {1, "IMMVAL"}, {2, "VAR"},   {3, "LOC"},   {4, "LOC"},       {5, "LOC"},
-        {6, "FRMPAR"}, {7, "POOLVAR"}, {8, "IMC"},
+        {0, nullptr}, {-1, nullptr}, {9, nullptr}, {INT_MAX, nullptr}, {1, "IMMVAL"},  {2, "VAR"},
+        {3, "LOC"},   {4, "LOC"},    {5, "LOC"},   {6, "FRMPAR"},      {7, "POOLVAR"}, {8, "IMC"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cls);

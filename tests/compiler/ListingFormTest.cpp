@@ -62,7 +62,8 @@ TEST(ListingForm, EveryFormWritesItsLine) {
          "\n   1:\tBTRUE \tx, 2, VAR; 0"},
         {"BFALSE to 9", [&](TiEmitter& e) { return e.EmitCondBranch(opc::BFALSE, &x, 9); },
          "\n   1:\tBFALSE \tx, 2, VAR; 9"},
-        {"BNOTEN", [&](TiEmitter& e) { return e.EmitBNotEn(&x); }, "\n   1:\tBNOTEN \tx, 2, VAR; 0"},
+        {"BNOTEN", [&](TiEmitter& e) { return e.EmitBNotEn(&x); },
+         "\n   1:\tBNOTEN \tx, 2, VAR; 0"},
         {"ASSENO", [&](TiEmitter& e) { return e.EmitAssEno(&x, 12); },
          "\n   1:\tASSENO \tx, 2, VAR; 12"},
         {"INSADDEN", [](TiEmitter& e) { return e.EmitInsAddEn(5); }, "\n   1:\tINSADDEN \t5"},
@@ -119,7 +120,8 @@ TEST(ListingForm, EveryFormWritesItsLine) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         short rc = 1;
-        std::string text = ListingOf(p, [&](TiEmitter& e) { rc = c.emit(e); }, &lookup);
+        std::string text = ListingOf(
+            p, [&](TiEmitter& e) { rc = c.emit(e); }, &lookup);
         EXPECT_EQ(rc, 0);
         EXPECT_EQ(text, c.line);
     }
@@ -136,9 +138,10 @@ TEST(ListingForm, ImmediateIntFiveOfTwoBytes) {
 
 TEST(ListingForm, OperandTextOfEveryKind) {
     Program p;
-    IEC_CONSTANT* consts[] = {Int(5),           Int(5, -11),         Real(1.5), Time(1500),
-                              Date(2003, 3, 5), Tod(45296789),       Dt(0, 1990, 1, 2),
-                              Str("abc"),       Bool(true),          Int(40000), Int(-7)};
+    IEC_CONSTANT* consts[] = {
+        Int(5),        Int(5, -11),       Real(1.5),  Time(1500), Date(2003, 3, 5),
+        Tod(45296789), Dt(0, 1990, 1, 2), Str("abc"), Bool(true), Int(40000),
+        Int(-7)};
     const unsigned char lword[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     const unsigned char dintMinus2[4] = {0xFE, 0xFF, 0xFF, 0xFF};
     const unsigned char intMinus1[2] = {0xFF, 0xFF};
@@ -165,7 +168,8 @@ TEST(ListingForm, OperandTextOfEveryKind) {
         {"array variable", TiExprOperand::Variable(p.arr), " \tarr, 6, VAR"},
         {"variable with offset", TiExprOperand::Variable(p.arr, 2), " \tarr, 6, VAR, +2"},
         {"located variable", TiExprOperand::Variable(p.in1), " \tin1, 1, LOC"},
-        {"variable of a nested context", TiExprOperand::Variable(p.open), " \tValve.open, 1, FRMPAR"},
+        {"variable of a nested context", TiExprOperand::Variable(p.open),
+         " \tValve.open, 1, FRMPAR"},
         {"located formal parameter of a nested context", TiExprOperand::Variable(p.pos, 4),
          " \tValve.pos, 4, FRMPAR, +4"},
         {"kind 6: no unit name", TiExprOperand::SymVariable(p.open), " \topen, 1, FRMPAR"},
@@ -197,16 +201,14 @@ TEST(ListingForm, OperandTextOfEveryKind) {
          " \t0, 3, VAR (const, val = 'abc')"},
         // Pool variables: a directly represented name keeps its one '%'.
         {"pool variable", TiExprOperand::PoolVariable("tmp", 2), " \ttmp, 2, POOLVAR"},
-        {"directly represented", TiExprOperand::PoolVariable("%IX1.2", 1),
-         " \t%IX1.2, 1, POOLVAR"},
+        {"directly represented", TiExprOperand::PoolVariable("%IX1.2", 1), " \t%IX1.2, 1, POOLVAR"},
         {"directly represented with offset", TiExprOperand::PoolVariable("%MW10", 2, 6),
          " \t%MW10, 2, POOLVAR, +6"},
         {"format characters stay text", TiExprOperand::PoolVariable("%s%d%n", 0),
          " \t%s%d%n, 0, POOLVAR"},
         // Immediates by type.
         {"INT -1", TiExprOperand::Immediate(-11, intMinus1, 2), " \timmVal -1 ( FF FF )"},
-        {"DINT -2", TiExprOperand::Immediate(-12, dintMinus2, 4),
-         " \timmVal -2 ( FE FF FF FF )"},
+        {"DINT -2", TiExprOperand::Immediate(-12, dintMinus2, 4), " \timmVal -2 ( FE FF FF FF )"},
         {"UDINT max", TiExprOperand::Immediate(-16, udintMax, 4),
          " \timmVal 4294967295 ( FF FF FF FF )"},
         {"REAL shown by its bits", TiExprOperand::Immediate(-18, real15, 4),
@@ -378,7 +380,8 @@ TEST(ListingSourceLine, NodesRaiseTheLargestLine) {
           {tree::FOR_STATEM, 16, 5},
           {tree::CASE_STATEM, 17, 17},
           {tree::FOR_LIST, 18, 18}}},
-        {"skipped kinds count while no line is known", {{tree::IF_STATEM, 0, 0}, {tree::IF_STATEM, 3, 3}}},
+        {"skipped kinds count while no line is known",
+         {{tree::IF_STATEM, 0, 0}, {tree::IF_STATEM, 3, 3}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -93,8 +93,8 @@ TEST(TiNodeDump, PlainLineForms) {
                 "  asciiSpec: 'INT(0..9)'"})},
         {"label over a statement",
          [](Symbols& s) {
-             return Pos(new TiNode(tree::LABEL, s.Label("L1"), new TiNode(tree::RET), nullptr),
-                        7, 1);
+             return Pos(new TiNode(tree::LABEL, s.Label("L1"), new TiNode(tree::RET), nullptr), 7,
+                        1);
          },
          Lines({"LABEL / 2040", "  Sym: L1 [LABEL] (7, 1)", "  RET:"})},
     });
@@ -117,23 +117,24 @@ TEST(TiNodeDump, TypedOperatorsNameTheirResultType) {
          Lines({"MUL: -13", "  *** NULL", "  *** NULL"})},
         {"no type yet", [](Symbols&) { return new TiNode(tree::POWER); },
          Lines({"POWER: 0", "  *** NULL", "  *** NULL"})},
-        {"comparison", [](Symbols&) {
+        {"comparison",
+         [](Symbols&) {
              return Typed(new TiNode(tree::LE, new TiNode(Int(1)), new TiNode(Int(2)), nullptr),
                           -1);
          },
          Lines({"LE: BOOL", "  Const: 1, id = -11, 01 00 ", "  Const: 2, id = -11, 02 00 "})},
         {"conditional call: parts only as present",
          [](Symbols&) {
-             return Typed(new TiNode(tree::CAL_COND, new TiNode(tree::NIL), nullptr,
-                                     new TiNode(tree::NIL)),
-                          -1);
+             return Typed(
+                 new TiNode(tree::CAL_COND, new TiNode(tree::NIL), nullptr, new TiNode(tree::NIL)),
+                 -1);
          },
          Lines({"CAL_COND: BOOL", "  NIL: 0", "  NIL: 0"})},
     });
     // Every operator of the list prints in the typed form.
-    const int32_t ops[] = {tree::ADD, tree::SUB, tree::MUL, tree::DIV, tree::MOD, tree::POWER,
-                           tree::OR,  tree::XOR, tree::AND, tree::EQ,  tree::NE,  tree::GT,
-                           tree::GE,  tree::LT,  tree::LE};
+    const int32_t ops[] = {tree::ADD,   tree::SUB, tree::MUL, tree::DIV, tree::MOD,
+                           tree::POWER, tree::OR,  tree::XOR, tree::AND, tree::EQ,
+                           tree::NE,    tree::GT,  tree::GE,  tree::LT,  tree::LE};
     for (int32_t op : ops) {
         SCOPED_TRACE(NodeKindName(op));
         TiNode n(op, new TiNode(tree::NIL), new TiNode(tree::NIL), nullptr);
@@ -151,10 +152,10 @@ TEST(TiNodeDump, JumpsExitsQualifiersAndExpressions) {
          Lines({"JMPC:", "  Sym: M1 [LABEL] (0, 0)"})},
         {"JMPN", [](Symbols& s) { return TiNode::MakeJump(tree::JMP, 3, s.Label("M1")); },
          Lines({"JMPN:", "  Sym: M1 [LABEL] (0, 0)"})},
-        {"JMP with another attribute", [](Symbols&) { return TiNode::MakeJump(tree::JMP, 1, nullptr); },
+        {"JMP with another attribute",
+         [](Symbols&) { return TiNode::MakeJump(tree::JMP, 1, nullptr); },
          Lines({"JMP:", "  *** NULL"})},
-        {"RET", [](Symbols&) { return TiNode::MakeJump(tree::RET, 0, nullptr); },
-         Lines({"RET:"})},
+        {"RET", [](Symbols&) { return TiNode::MakeJump(tree::RET, 0, nullptr); }, Lines({"RET:"})},
         {"RETC", [](Symbols&) { return TiNode::MakeJump(tree::RET, 2, nullptr); },
          Lines({"RETC:"})},
         {"RETN", [](Symbols&) { return TiNode::MakeJump(tree::RET, 3, nullptr); },
@@ -167,9 +168,7 @@ TEST(TiNodeDump, JumpsExitsQualifiersAndExpressions) {
          [](Symbols& s) { return TiNode::MakeQualifier(tree::QUAL_SD, s.Plain("A1"), nullptr); },
          Lines({"QUALIFIER [SD]", "  Sym: A1 [SFC action] (0, 0)"})},
         {"unknown qualifier",
-         [](Symbols& s) {
-             return TiNode::MakeQualifier(9, s.Plain("A1"), new TiNode(Int(1)));
-         },
+         [](Symbols& s) { return TiNode::MakeQualifier(9, s.Plain("A1"), new TiNode(Int(1))); },
          Lines({"QUALIFIER [Unknown]", "  Sym: A1 [SFC action] (0, 0)",
                 "  Const: 1, id = -11, 01 00 "})},
         {"expression definition and a reference",
@@ -207,8 +206,7 @@ TEST(TiNodeDump, IndexedSymbolsCountTheirDimensions) {
              return new TiNode(tree::SYMBOL, st, nullptr, new TiNode(tree::SYMBOL, y));
          },
          Lines({"Sym: rec, ElemType: POINT, (STRUCT) (0, 0)", "  Sym: y, ElemType: INT (0, 0)"})},
-        {"index without expression",
-         [](Symbols&) { return new TiNode(tree::ADRADD); },
+        {"index without expression", [](Symbols&) { return new TiNode(tree::ADRADD); },
          Lines({"ADRADD,  Dim:1", "  *** NULL"})},
     });
 }
@@ -217,8 +215,9 @@ TEST(TiNodeDump, SymbolDetails) {
     RunCases({
         {"located variable",
          [](Symbols& s) {
-             return Pos(new TiNode(tree::SYMBOL, s.Var("in1", s.types.Elem(-1), nullptr, true, 1, 12)),
-                        65535, 65535);
+             return Pos(
+                 new TiNode(tree::SYMBOL, s.Var("in1", s.types.Elem(-1), nullptr, true, 1, 12)),
+                 65535, 65535);
          },
          Lines({"Sym: in1{1:12}, ElemType: BOOL (65535, 65535)"})},
         {"array of structures",
@@ -241,7 +240,8 @@ TEST(TiNodeDump, SymbolDetails) {
          Lines({"Sym: t1 [FB-INST] (0, 0)"})},
         {"program unit", [](Symbols& s) { return new TiNode(tree::SYMBOL, s.Unit("P", 0)); },
          Lines({"Sym: P (0, 0)"})},
-        {"anonymous record", [](Symbols& s) { return new TiNode(tree::SYMBOL, s.types.Anonymous()); },
+        {"anonymous record",
+         [](Symbols& s) { return new TiNode(tree::SYMBOL, s.types.Anonymous()); },
          Lines({"Sym:  (0, 0)"})},
         {"symbol node without symbol", [](Symbols&) { return new TiNode(tree::SYMBOL); },
          Lines({"*** NULL"})},
@@ -252,8 +252,7 @@ TEST(TiNodeDump, ConstantsOfEveryKind) {
     RunCases({
         {"no position", [](Symbols&) { return new TiNode(Int(0)); },
          Lines({"Const: 0, id = -11, 00 00 "})},
-        {"largest position",
-         [](Symbols&) { return Pos(new TiNode(Int(-1)), 65535, 65535); },
+        {"largest position", [](Symbols&) { return Pos(new TiNode(Int(-1)), 65535, 65535); },
          Lines({"Const: -1 (65535, 65535), id = -11, FF FF "})},
         {"DINT by size", [](Symbols&) { return new TiNode(Int(40000)); },
          Lines({"Const: 40000, id = -12, 40 9C 00 00 "})},
@@ -279,11 +278,9 @@ TEST(TiNodeDump, ConstantsOfEveryKind) {
          Lines({"Const: TRUE, id = -1, 01 "})},
         {"LINT", [](Symbols&) { return new TiNode(Int(7, -13)); },
          Lines({"Const: 7, id = -13, 07 00 00 00 00 00 00 00 "})},
-        {"cannot be formatted: LWORD",
-         [](Symbols&) { return Pos(new TiNode(Int(1, -5)), 8, 2); },
+        {"cannot be formatted: LWORD", [](Symbols&) { return Pos(new TiNode(Int(1, -5)), 8, 2); },
          Lines({"** Unknown const type: -5 (8, 2)"})},
-        {"cannot be formatted: no kind",
-         [](Symbols&) { return new TiNode(new IEC_CONSTANT); },
+        {"cannot be formatted: no kind", [](Symbols&) { return new TiNode(new IEC_CONSTANT); },
          Lines({"** Unknown const type: 0 (0, 0)"})},
         {"constant leaf without constant",
          [](Symbols&) { return new TiNode(static_cast<IEC_CONSTANT*>(nullptr)); },
@@ -304,8 +301,8 @@ TEST(TiNodeDump, RoleLabelsForStatements) {
              return new TiNode(tree::WHILE_STATEM, new TiNode(tree::NIL),
                                new TiNode(tree::STATEM_LIST, new TiNode(tree::NIL)), nullptr);
          },
-         Lines({"WHILE_STATEM", "  # expression:", "    NIL: 0", "  # statement list:",
-                "    STATEM_LIST / 3010", "      NIL: 0"})},
+         Lines({"WHILE_STATEM", "  # expression:", "    NIL: 0",
+                "  # statement list:", "    STATEM_LIST / 3010", "      NIL: 0"})},
         {"REPEAT without body",
          [](Symbols&) { return new TiNode(tree::REPEAT, new TiNode(tree::NIL)); },
          Lines({"REPEAT", "  # expression:", "    NIL: 0"})},
@@ -314,8 +311,8 @@ TEST(TiNodeDump, RoleLabelsForStatements) {
              return new TiNode(tree::IF_STATEM, new TiNode(tree::NIL), new TiNode(tree::NIL),
                                nullptr);
          },
-         Lines({"IF_STATEM", "  # expression:", "    NIL: 0", "  # Then statement list:",
-                "    NIL: 0"})},
+         Lines({"IF_STATEM", "  # expression:", "    NIL: 0",
+                "  # Then statement list:", "    NIL: 0"})},
         {"IF with else",
          [](Symbols&) {
              return new TiNode(tree::IF_STATEM, new TiNode(tree::NIL), new TiNode(tree::NIL),
@@ -329,9 +326,9 @@ TEST(TiNodeDump, RoleLabelsForStatements) {
                                new TiNode(tree::CASE_ELEM, new TiNode(tree::CASE_LIST)),
                                new TiNode(tree::NIL));
          },
-         Lines({"CASE_STATEM", "  # expression:", "    NIL: 0", "  # Case element list:",
-                "    CASE_ELEM / 3022", "      CASE_LIST / 3023", "  # Else statement list:",
-                "  NIL: 0"})},
+         Lines({"CASE_STATEM", "  # expression:", "    NIL: 0",
+                "  # Case element list:", "    CASE_ELEM / 3022", "      CASE_LIST / 3023",
+                "  # Else statement list:", "  NIL: 0"})},
         {"FOR list without step",
          [](Symbols&) {
              return new TiNode(tree::FOR_LIST, new TiNode(Int(1)), new TiNode(Int(10)), nullptr);
@@ -344,8 +341,8 @@ TEST(TiNodeDump, RoleLabelsForStatements) {
                                new TiNode(Int(2)));
          },
          Lines({"FOR_LIST", "  # From expression:", "    Const: 1, id = -11, 01 00 ",
-                "  # To expression:", "    Const: 10, id = -11, 0A 00 ", "  # By expression:",
-                "    Const: 2, id = -11, 02 00 "})},
+                "  # To expression:", "    Const: 10, id = -11, 0A 00 ",
+                "  # By expression:", "    Const: 2, id = -11, 02 00 "})},
         {"FOR with nothing", [](Symbols&) { return new TiNode(tree::FOR_STATEM); },
          Lines({"FOR_STATEM"})},
     });
@@ -371,9 +368,9 @@ TEST(TiNodeDump, ChainsStayAtOneDepth) {
          [](Symbols& s) {
              SymAttr* fb = s.Unit("TON", 2);
              SymAttr* t1 = s.Instance("t1", fb, s.Unit("P", 0));
-             TiNode* args = new TiNode(tree::ARG_ASS, s.Plain("IN"), new TiNode(Bool(true)),
-                                       new TiNode(tree::ARG_ASS, s.Plain("PT"),
-                                                  new TiNode(Time(500)), nullptr));
+             TiNode* args = new TiNode(
+                 tree::ARG_ASS, s.Plain("IN"), new TiNode(Bool(true)),
+                 new TiNode(tree::ARG_ASS, s.Plain("PT"), new TiNode(Time(500)), nullptr));
              return new TiNode(tree::CAL, t1, args, nullptr);
          },
          Lines({"CAL / 2030", "  Sym: t1 [FB-INST] (0, 0)", "  ARG_ASS / 2012",
@@ -392,7 +389,8 @@ TEST(TiNodeDump, ChainsStayAtOneDepth) {
              SymAttr* b = s.Plain("A2");
              return new TiNode(tree::ACTION_CAL, a, TiNode::MakeQualifier(tree::QUAL_N, a, nullptr),
                                new TiNode(tree::ACTION_CAL, b,
-                                          TiNode::MakeQualifier(tree::QUAL_P, b, nullptr), nullptr));
+                                          TiNode::MakeQualifier(tree::QUAL_P, b, nullptr),
+                                          nullptr));
          },
          Lines({"ACTION_CAL / 2070", "  Sym: A1 [SFC action] (0, 0)", "  QUALIFIER [N]",
                 "    Sym: A1 [SFC action] (0, 0)", "ACTION_CAL / 2070",
@@ -448,7 +446,8 @@ TEST(TiNodeDump, WriterReceivesOneCallPerLine) {
     } w;
     TiNode n(tree::ASS, new TiNode(tree::NIL), new TiNode(tree::NIL), nullptr);
     TiDumpTree(&n, w);
-    EXPECT_EQ(w.lines, (std::vector<std::string>{"ASS / 2011\r\n", "  NIL: 0\r\n", "  NIL: 0\r\n"}));
+    EXPECT_EQ(w.lines,
+              (std::vector<std::string>{"ASS / 2011\r\n", "  NIL: 0\r\n", "  NIL: 0\r\n"}));
 }
 
 TEST(TiNodeDump, LongChainsAndDeepTreesDumpWithoutRecursion) {
@@ -458,7 +457,8 @@ TEST(TiNodeDump, LongChainsAndDeepTreesDumpWithoutRecursion) {
         TiAppendStatement(&last, new TiNode(tree::NIL), nullptr);
     }
     std::string text = TiDumpTreeText(list);
-    EXPECT_EQ(text.size(), 50000 * std::string("STATEM_LIST / 3010\r\n  NIL: 0\r\n  NIL: 0\r\n").size());
+    EXPECT_EQ(text.size(),
+              50000 * std::string("STATEM_LIST / 3010\r\n  NIL: 0\r\n  NIL: 0\r\n").size());
     delete list;
 
     TiNode* deep = new TiNode(tree::NIL);
@@ -516,7 +516,8 @@ TiNode* StructuredTextBody(Symbols& s) {
         return head;
     };
 
-    TiNode* s1 = ass(sym(count, 1, 1), op(tree::ADD, -11, sym(count, 1, 10), cst(Int(1), 1, 18), 1, 16), 1, 7);
+    TiNode* s1 = ass(sym(count, 1, 1),
+                     op(tree::ADD, -11, sym(count, 1, 10), cst(Int(1), 1, 18), 1, 16), 1, 7);
     TiNode* s2 = Pos(new TiNode(tree::IF_STATEM,
                                 op(tree::GT, -1, sym(count, 2, 4), sym(limit, 2, 12), 2, 10),
                                 list({ass(sym(count, 2, 23), cst(Int(0), 2, 32), 2, 29),
@@ -524,33 +525,38 @@ TiNode* StructuredTextBody(Symbols& s) {
                                 list({ass(sym(done, 2, 54), cst(Bool(false), 2, 62), 2, 59)})),
                      2, 1);
     TiNode* idx = new TiNode(tree::ADRADD, sym(i, 3, 46), nullptr, nullptr);
-    TiNode* s3 = Pos(new TiNode(tree::FOR_STATEM, sym(i, 3, 5),
-                                new TiNode(tree::FOR_LIST, cst(Int(1), 3, 10), cst(Int(10), 3, 15),
-                                           cst(Int(2), 3, 21)),
-                                list({ass(sym(sum, 3, 26),
-                                          op(tree::ADD, -12, sym(sum, 3, 33),
-                                             Pos(new TiNode(tree::SYMBOL, values, idx, nullptr), 3, 39), 3, 37),
-                                          3, 30)})),
-                     3, 1);
-    TiNode* elems = new TiNode(
-        tree::CASE_ELEM, new TiNode(tree::CASE_LIST, cst(Int(1), 4, 14), cst(Int(2), 4, 17), nullptr),
-        list({ass(sym(speed, 4, 20), cst(Real(1.5), 4, 29), 4, 26)}),
-        new TiNode(tree::CASE_ELEM, new TiNode(tree::CASE_LIST, cst(Int(3), 4, 34)),
-                   list({Pos(new TiNode(tree::EXIT), 4, 37)}), nullptr));
+    TiNode* s3 = Pos(
+        new TiNode(
+            tree::FOR_STATEM, sym(i, 3, 5),
+            new TiNode(tree::FOR_LIST, cst(Int(1), 3, 10), cst(Int(10), 3, 15), cst(Int(2), 3, 21)),
+            list({ass(sym(sum, 3, 26),
+                      op(tree::ADD, -12, sym(sum, 3, 33),
+                         Pos(new TiNode(tree::SYMBOL, values, idx, nullptr), 3, 39), 3, 37),
+                      3, 30)})),
+        3, 1);
+    TiNode* elems =
+        new TiNode(tree::CASE_ELEM,
+                   new TiNode(tree::CASE_LIST, cst(Int(1), 4, 14), cst(Int(2), 4, 17), nullptr),
+                   list({ass(sym(speed, 4, 20), cst(Real(1.5), 4, 29), 4, 26)}),
+                   new TiNode(tree::CASE_ELEM, new TiNode(tree::CASE_LIST, cst(Int(3), 4, 34)),
+                              list({Pos(new TiNode(tree::EXIT), 4, 37)}), nullptr));
     TiNode* s4 = Pos(new TiNode(tree::CASE_STATEM, sym(mode, 4, 6), elems,
                                 list({ass(sym(speed, 4, 48), cst(Real(0.0), 4, 57), 4, 54)})),
                      4, 1);
-    TiNode* s5 = Pos(new TiNode(tree::WHILE_STATEM,
-                                Pos(Typed(new TiNode(tree::NOT, sym(done, 5, 11)), -1), 5, 7),
-                                list({ass(sym(done, 5, 19), cst(Bool(true), 5, 27), 5, 24)}), nullptr),
-                     5, 1);
-    TiNode* s6 = Pos(new TiNode(tree::REPEAT,
-                                op(tree::LE, -1, sym(i, 6, 33), cst(Int(0), 6, 38), 6, 35),
-                                list({ass(sym(i, 6, 8), op(tree::SUB, -11, sym(i, 6, 13), cst(Int(1), 6, 17), 6, 15), 6, 10)}),
-                                nullptr),
-                     6, 1);
-    TiNode* args = new TiNode(tree::ARG_ASS, s.Plain("IN"), sym(start, 7, 13),
-                              new TiNode(tree::ARG_ASS, s.Plain("PT"), cst(Time(2000), 7, 26), nullptr));
+    TiNode* s5 =
+        Pos(new TiNode(tree::WHILE_STATEM,
+                       Pos(Typed(new TiNode(tree::NOT, sym(done, 5, 11)), -1), 5, 7),
+                       list({ass(sym(done, 5, 19), cst(Bool(true), 5, 27), 5, 24)}), nullptr),
+            5, 1);
+    TiNode* s6 = Pos(
+        new TiNode(tree::REPEAT, op(tree::LE, -1, sym(i, 6, 33), cst(Int(0), 6, 38), 6, 35),
+                   list({ass(sym(i, 6, 8),
+                             op(tree::SUB, -11, sym(i, 6, 13), cst(Int(1), 6, 17), 6, 15), 6, 10)}),
+                   nullptr),
+        6, 1);
+    TiNode* args =
+        new TiNode(tree::ARG_ASS, s.Plain("IN"), sym(start, 7, 13),
+                   new TiNode(tree::ARG_ASS, s.Plain("PT"), cst(Time(2000), 7, 26), nullptr));
     TiNode* s7 = Pos(new TiNode(tree::CAL, delay, args, nullptr), 7, 1);
     return list({s1, s2, s3, s4, s5, s6, s7});
 }
@@ -566,28 +572,34 @@ TiNode* InstructionListBody(Symbols& s) {
     SymAttr* next = s.Label("next");
     SymAttr* delay = s.Instance("delay", s.Unit("TON", 2), prog);
 
-    TiNode* acc = TiNode::MakeExprDef(
-        Pos(Typed(new TiNode(tree::ADD, Pos(new TiNode(tree::SYMBOL, a), 1, 4),
-                             Pos(new TiNode(Int(5)), 2, 5), nullptr),
-                  -11),
-            2, 1));
+    TiNode* acc =
+        TiNode::MakeExprDef(Pos(Typed(new TiNode(tree::ADD, Pos(new TiNode(tree::SYMBOL, a), 1, 4),
+                                                 Pos(new TiNode(Int(5)), 2, 5), nullptr),
+                                      -11),
+                                2, 1));
     TiNode* head = new TiNode(tree::STATEM_LIST);
     TiNode* last = head;
-    TiAppendStatement(&last, Pos(new TiNode(tree::ASS, Pos(new TiNode(tree::SYMBOL, b), 3, 4), acc, nullptr), 3, 1), nullptr);
+    TiAppendStatement(
+        &last,
+        Pos(new TiNode(tree::ASS, Pos(new TiNode(tree::SYMBOL, b), 3, 4), acc, nullptr), 3, 1),
+        nullptr);
     TiAppendStatement(&last, Pos(TiNode::MakeJump(tree::JMP, tree::JMP_COND, next), 4, 1), nullptr);
-    TiAppendStatement(&last,
-                      Pos(new TiNode(tree::CAL, delay,
-                                     new TiNode(tree::ARG_ASS, s.Plain("IN"), TiNode::MakeExprRef(acc), nullptr),
-                                     nullptr),
-                          5, 1),
-                      nullptr);
+    TiAppendStatement(
+        &last,
+        Pos(new TiNode(tree::CAL, delay,
+                       new TiNode(tree::ARG_ASS, s.Plain("IN"), TiNode::MakeExprRef(acc), nullptr),
+                       nullptr),
+            5, 1),
+        nullptr);
     TiNode* cmp = Pos(Typed(new TiNode(tree::GT, Pos(new TiNode(tree::SYMBOL, b), 6, 10),
                                        Pos(new TiNode(Int(10)), 7, 4), nullptr),
                             -1),
                       7, 1);
     TiAppendStatement(&last, Pos(new TiNode(tree::LABEL, next, cmp, nullptr), 6, 1), nullptr);
-    TiAppendStatement(&last, Pos(TiNode::MakeJump(tree::RET, tree::JMP_COND, nullptr), 8, 1), nullptr);
-    TiAppendStatement(&last, Pos(TiNode::MakeJump(tree::RET, tree::JMP_ALWAYS, nullptr), 9, 1), nullptr);
+    TiAppendStatement(&last, Pos(TiNode::MakeJump(tree::RET, tree::JMP_COND, nullptr), 8, 1),
+                      nullptr);
+    TiAppendStatement(&last, Pos(TiNode::MakeJump(tree::RET, tree::JMP_ALWAYS, nullptr), 9, 1),
+                      nullptr);
     return head;
 }
 
@@ -617,26 +629,30 @@ TiNode* SfcChart(Symbols& s) {
     t2->Append(true, idle, 4, 30);
     t2->Append(true, drain, 4, 36);
 
-    TiNode* action = Pos(new TiNode(tree::ACTION, valve,
-                                    new TiNode(tree::STATEM_LIST,
-                                               Pos(new TiNode(tree::ASS, Pos(new TiNode(tree::SYMBOL, open), 5, 15),
-                                                              Pos(new TiNode(Bool(true)), 5, 23), nullptr),
-                                                   5, 20)),
-                                    nullptr),
-                         5, 1);
-    TiNode* full = Pos(TiNode::MakeTransition(
-                           t2, Pos(Typed(new TiNode(tree::GE, Pos(new TiNode(tree::SYMBOL, level), 4, 45),
-                                                    Pos(new TiNode(Int(100)), 4, 54), nullptr),
-                                         -1),
-                                   4, 51)),
-                       4, 1);
+    TiNode* action = Pos(
+        new TiNode(tree::ACTION, valve,
+                   new TiNode(tree::STATEM_LIST,
+                              Pos(new TiNode(tree::ASS, Pos(new TiNode(tree::SYMBOL, open), 5, 15),
+                                             Pos(new TiNode(Bool(true)), 5, 23), nullptr),
+                                  5, 20)),
+                   nullptr),
+        5, 1);
+    TiNode* full =
+        Pos(TiNode::MakeTransition(
+                t2, Pos(Typed(new TiNode(tree::GE, Pos(new TiNode(tree::SYMBOL, level), 4, 45),
+                                         Pos(new TiNode(Int(100)), 4, 54), nullptr),
+                              -1),
+                        4, 51)),
+            4, 1);
     full->SetLink(3, action);
     TiNode* calls = new TiNode(
         tree::ACTION_CAL, valve, TiNode::MakeQualifier(tree::QUAL_S, valve, nullptr),
         new TiNode(tree::ACTION_CAL, pump,
-                   TiNode::MakeQualifier(tree::QUAL_L, pump, Pos(new TiNode(Time(5000)), 3, 23)), nullptr));
+                   TiNode::MakeQualifier(tree::QUAL_L, pump, Pos(new TiNode(Time(5000)), 3, 23)),
+                   nullptr));
     TiNode* fillStep = Pos(new TiNode(tree::STEP, fill, calls, full), 3, 1);
-    TiNode* first = Pos(TiNode::MakeTransition(t1, Pos(new TiNode(tree::SYMBOL, start), 2, 33)), 2, 1);
+    TiNode* first =
+        Pos(TiNode::MakeTransition(t1, Pos(new TiNode(tree::SYMBOL, start), 2, 33)), 2, 1);
     first->SetLink(3, fillStep);
     return Pos(new TiNode(tree::INITIAL_STEP, idle, nullptr, first), 1, 1);
 }

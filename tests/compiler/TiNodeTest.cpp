@@ -1,8 +1,8 @@
 // Statement-tree nodes: kind numbers and names, qualifier and type names,
 // the node makers and their links, result types, statement-list appending,
 // and freeing of large trees.
-#include "TreeTestSupport.h"
 #include "compiler/TiNode.h"
+#include "TreeTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -101,8 +101,17 @@ TEST(TiNodeKind, QualifierNames) {
         uint16_t code;
         const char* name;
     } cases[] = {
-        {0, "N"}, {1, "S"}, {2, "R"}, {3, "L"},  {4, "D"},        {5, "P"},
-        {6, "SD"}, {7, "DS"}, {8, "SL"}, {9, "Unknown"}, {0xFFFF, "Unknown"},
+        {0, "N"},
+        {1, "S"},
+        {2, "R"},
+        {3, "L"},
+        {4, "D"},
+        {5, "P"},
+        {6, "SD"},
+        {7, "DS"},
+        {8, "SL"},
+        {9, "Unknown"},
+        {0xFFFF, "Unknown"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
@@ -478,12 +487,8 @@ TEST(TiNodeStatementList, StatementsFillTwoSlotsPerNode) {
         int count;
         std::vector<std::string> shape;
     } cases[] = {
-        {0, {"--"}},
-        {1, {"1-"}},
-        {2, {"12"}},
-        {3, {"12", "3-"}},
-        {4, {"12", "34"}},
-        {5, {"12", "34", "5-"}},
+        {0, {"--"}},       {1, {"1-"}},       {2, {"12"}},
+        {3, {"12", "3-"}}, {4, {"12", "34"}}, {5, {"12", "34", "5-"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.count);

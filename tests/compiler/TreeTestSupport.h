@@ -57,8 +57,8 @@ public:
             v->LinkAfter(prev);
             prev = v;
         }
-        unit->DefPOU(unit->GetPOU_Type(), nullptr, vars.empty() ? nullptr : vars.front(),
-                     nullptr, nullptr, 0);
+        unit->DefPOU(unit->GetPOU_Type(), nullptr, vars.empty() ? nullptr : vars.front(), nullptr,
+                     nullptr, 0);
     }
     /// A function-block instance of `fb` declared by `owner`.
     SymAttr* Instance(const char* name, SymAttr* fb, SymAttr* owner) {
@@ -139,16 +139,36 @@ inline IEC_CONSTANT* Bool(bool v) {
 inline int Texts(unsigned id, char* buf, int max) {
     const char* t = nullptr;
     switch (id) {
-    case 3401: t = "%s(%d,%d): W: "; break;
-    case 3402: t = "%s(%d,%d): E: "; break;
-    case 3403: t = "W: "; break;
-    case 3404: t = "E: "; break;
-    case 3406: t = "nomem %s %d"; break;
-    case 3548: t = "no mnemonic %d"; break;
-    case 3554: t = "internal at %s %d"; break;
-    case 3555: t = "internal %d %s %d %s"; break;
-    case 3577: t = "no fb type '%s'"; break;
-    default: t = "unexpected message"; break;
+    case 3401:
+        t = "%s(%d,%d): W: ";
+        break;
+    case 3402:
+        t = "%s(%d,%d): E: ";
+        break;
+    case 3403:
+        t = "W: ";
+        break;
+    case 3404:
+        t = "E: ";
+        break;
+    case 3406:
+        t = "nomem %s %d";
+        break;
+    case 3548:
+        t = "no mnemonic %d";
+        break;
+    case 3554:
+        t = "internal at %s %d";
+        break;
+    case 3555:
+        t = "internal %d %s %d %s";
+        break;
+    case 3577:
+        t = "no fb type '%s'";
+        break;
+    default:
+        t = "unexpected message";
+        break;
     }
     std::snprintf(buf, static_cast<size_t>(max), "%s", t);
     return static_cast<int>(std::strlen(buf));
@@ -189,8 +209,7 @@ inline std::string DataDir() {
 /// Compares `actual` with the golden file `rel` below the test data, byte
 /// for byte. With KORVANE_UPDATE_GOLDEN=1 in the environment the file is
 /// written instead (review the diff before committing it).
-inline ::testing::AssertionResult MatchesGolden(const std::string& rel,
-                                                const std::string& actual) {
+inline ::testing::AssertionResult MatchesGolden(const std::string& rel, const std::string& actual) {
     const std::string path = DataDir() + "/" + rel;
     const char* update = std::getenv("KORVANE_UPDATE_GOLDEN");
     if (update != nullptr && std::strcmp(update, "1") == 0) {
@@ -203,8 +222,8 @@ inline ::testing::AssertionResult MatchesGolden(const std::string& rel,
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return ::testing::AssertionFailure() << "missing golden file " << path
-                                             << " (KORVANE_UPDATE_GOLDEN=1 writes it)";
+        return ::testing::AssertionFailure()
+               << "missing golden file " << path << " (KORVANE_UPDATE_GOLDEN=1 writes it)";
     }
     std::stringstream ss;
     ss << in.rdbuf();
