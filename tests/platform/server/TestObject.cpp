@@ -41,6 +41,7 @@ constexpr ParamDescription kProcessId[] = {{u"pid", VT_BYREF | VT_I4, RETVAL}};
 constexpr ParamDescription kLiveObjects[] = {{u"count", VT_BYREF | VT_I4, RETVAL}};
 constexpr ParamDescription kReverse[] = {{u"array", VT_BYREF | VT_VARIANT, INOUT}};
 constexpr ParamDescription kTriple[] = {{u"a", VT_I4, IN}, {u"b", VT_I4, IN}, {u"c", VT_BYREF | VT_I4, INOUT}};
+constexpr ParamDescription kMaxConcurrency[] = {{u"most", VT_BYREF | VT_I4, RETVAL}};
 constexpr ParamDescription kScale[] = {{u"value", VT_BYREF | VT_I2, INOUT}, {u"when", VT_BYREF | VT_DATE, INOUT}};
 
 constexpr MemberDescription kMembers[] = {
@@ -63,6 +64,7 @@ constexpr MemberDescription kMembers[] = {
     DispMember<&ITestObject::Triple>(16, u"Triple", u"method Triple", INVOKE_FUNC, kTriple),
     DispMember<&ITestObject::Quit>(17, u"Quit", u"method Quit", INVOKE_FUNC),
     DispMember<&ITestObject::Scale>(18, u"Scale", u"method Scale", INVOKE_FUNC, kScale),
+    DispMember<&ITestObject::MaxConcurrency>(19, u"MaxConcurrency", u"method MaxConcurrency", INVOKE_FUNC, kMaxConcurrency),
 };
 
 class TestObject final : public ITestObject {
@@ -247,6 +249,11 @@ public:
     HRESULT Scale(SHORT* value, DATE* when) override {
         *value = static_cast<SHORT>(*value * 2);
         *when += 1.0;
+        return S_OK;
+    }
+
+    HRESULT MaxConcurrency(LONG* most) override {
+        *most = static_cast<LONG>(g_testWorkMaxRunning.load());
         return S_OK;
     }
 

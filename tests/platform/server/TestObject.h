@@ -39,6 +39,7 @@ public:
     virtual HRESULT Triple(LONG a, LONG b, LONG* c) = 0;                     // 16
     virtual HRESULT Quit() = 0;                                              // 17
     virtual HRESULT Scale(SHORT* value, DATE* when) = 0;                     // 18
+    virtual HRESULT MaxConcurrency(LONG* most) = 0;                          // 19
 
 protected:
     ~ITestObject() = default;

@@ -1,0 +1,145 @@
+// Blocking request/reply exchange over a client's socket.
+#include "platform/ComChannel.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+int64_t nowMs() {
+    struct timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Waits for `events` on `fd` until `deadline`: 1 ready, 0 time-out, -1 error.
+int waitFor(int fd, short events, int64_t deadline) {
+    for (;;) {
+        int64_t left = deadline - nowMs();
+        if (left <= 0)
+            return 0;
+        struct pollfd p {fd, events, 0};
+        int r = ::poll(&p, 1, static_cast<int>(left > 0x7FFFFFFF ? 0x7FFFFFFF : left));
+        if (r > 0)
+            return 1;
+        if (r < 0 && errno != EINTR)
+            return -1;
+    }
+}
+
+} // namespace
+
+ComChannel::ComChannel(int fd) : m_fd(fd) {}
+
+ComChannel::~ComChannel() { Close(); }
+
+uint32_t ComChannel::NextCallId() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_nextCall++;
+}
+
+bool ComChannel::IsOpen() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_fd >= 0;
+}
+
+void ComChannel::Close() {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+// Closes the connection after a failure: `hr` goes to this caller, `later`
+// to every later one.
+HRESULT ComChannel::fail(HRESULT hr, HRESULT later) {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_closedWith = later;
+    m_in.clear();
+    return hr;
+}
+
+HRESULT ComChannel::Call(const std::vector<uint8_t>& request, uint32_t callId, WireType replyType,
+                         std::vector<uint8_t>* body, DWORD timeoutMs) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_fd < 0)
+        return m_closedWith;
+    const int64_t deadline = nowMs() + timeoutMs;
+
+    // A stream socket whose server has closed refuses the write (EPIPE or
+    // ECONNRESET): the server was gone before this call.
+    size_t sent = 0;
+    while (sent < request.size()) {
+        ssize_t n = ::send(m_fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            int w = waitFor(m_fd, POLLOUT, deadline);
+            if (w == 0)
+                return fail(RPC_E_TIMEOUT, RPC_E_DISCONNECTED);
+            if (w > 0)
+                continue;
+        }
+        // Nothing of this request reached a live server when the first write
+        // fails; a failure half-way means the server died during the call.
+        return sent == 0 ? fail(RPC_S_SERVER_UNAVAILABLE, RPC_S_SERVER_UNAVAILABLE)
+                         : fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
+    }
+
+    // Receive until one whole frame is in.
+    m_in.clear();
+    size_t need = kWireHeaderBytes;
+    WireHeader h;
+    bool haveHeader = false;
+    for (;;) {
+        if (m_in.size() >= need) {
+            if (!haveHeader) {
+                if (!WireDecodeHeader(m_in.data(), &h) || h.callId != callId || h.type != replyType)
+                    return fail(RPC_E_INVALID_DATAPACKET, RPC_E_DISCONNECTED);
+                haveHeader = true;
+                need = kWireHeaderBytes + h.length;
+                continue;
+            }
+            if (m_in.size() > need)
+                return fail(RPC_E_INVALID_DATAPACKET, RPC_E_DISCONNECTED);  // nothing unasked may follow
+            body->assign(m_in.begin() + kWireHeaderBytes, m_in.end());
+            m_in.clear();
+            return S_OK;
+        }
+        size_t old = m_in.size();
+        size_t want = need - old;
+        if (want < 65536 && !haveHeader)
+            want = 65536;  // header and a small body usually come in one read
+        m_in.resize(old + want);
+        ssize_t n = ::recv(m_fd, m_in.data() + old, want, MSG_DONTWAIT);
+        if (n > 0) {
+            m_in.resize(old + static_cast<size_t>(n));
+            continue;
+        }
+        m_in.resize(old);
+        if (n == 0)
+            return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
+        int w = waitFor(m_fd, POLLIN, deadline);
+        if (w == 0)
+            return fail(RPC_E_TIMEOUT, RPC_E_DISCONNECTED);
+        if (w < 0)
+            return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
+    }
+}
