@@ -73,6 +73,9 @@ public:
     /// TI_LITSCAN_ACCEPT_REST and TI_LITSCAN_LENIENT; other bits are ignored.
     short flags;
 
+    /// The Scan functions: the status of the scan (see the class comment);
+    /// the value goes to *out, whose type is that of the matching
+    /// TiConstantTo... conversion. `text` may be changed by a lenient retry.
     short ScanBOOL(char* text, unsigned char* out);
     short ScanBYTE(char* text, unsigned char* out);
     short ScanWORD(char* text, unsigned short* out);

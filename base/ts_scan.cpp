@@ -228,7 +228,7 @@ short ts_scan::Lex(TSSTYPE& value) {
     bool fraction = afterDot;
     afterDot = false;
     if (cur == nullptr || synced || lexState == LEX_NAME || lexState == LEX_STRING) {
-        // A name or a string ends the literal at once.
+        // A name, a string or an error recovery has ended the literal.
         lexState = LEX_INITIAL;
         tokStart = cur;
         return TS_END;
@@ -239,6 +239,8 @@ short ts_scan::Lex(TSSTYPE& value) {
     // The character after an exponent letter returns to the number state.
     const bool leaveExponent = lexState == LEX_EXPONENT;
 
+    // Only these characters can begin a prefix ("16#", "2#", "8#", "D...",
+    // "T..."); other digits go straight to the decimal run.
     const unsigned char up = AsciiUpper(ch);
     if (up == '1' || up == '2' || up == '8' || up == 'D' || up == 'T') {
         short token = TryPrefix(value);
