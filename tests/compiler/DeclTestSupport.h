@@ -8,6 +8,7 @@
 
 #include "base/IEC_CONSTANT.h"
 #include "base/TiCompOptions.h"
+#include "base/TiMemRegister.h"
 #include "base/ts_parse.h"
 #include "base/ts_scan.h"
 #include "compiler/DeclContext.h"
@@ -272,8 +273,10 @@ private:
             return false;
         }
         size_t n = static_cast<size_t>(scan.Cur() - rest.data());
+        // A literal record as the source scanner makes it: registered.
         SymAttr* rec = new SymAttr(static_cast<const TiMemSpec*>(nullptr));
         rec->DefConstant(c);
+        TiMemRegisterMemory(rec, const_cast<char*>("lex"), __LINE__);
         tok->rec = rec;
         tok->text = Copy(p, n);
         tok->ownsText = 1;
