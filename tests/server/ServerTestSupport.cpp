@@ -182,6 +182,9 @@ void ReadingFifo::CloseReader() {
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty())
+        std::filesystem::create_directories(parent);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }

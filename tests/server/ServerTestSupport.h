@@ -124,7 +124,7 @@ private:
     int fd = -1;
 };
 
-/// Writes `bytes` to `path` (created or replaced).
+/// Writes `bytes` to `path` (created or replaced; missing directories are made).
 void WriteBytes(const std::string& path, const std::string& bytes);
 /// Creates the directory and its parents.
 void MakeDirs(const std::string& path);
