@@ -70,6 +70,28 @@ inline bool alive(pid_t pid) {
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
 
+/// Server processes of the test program (started with "-Embedding") whose
+/// environment names the runtime directory `runtime`.
+inline std::vector<pid_t> ServersIn(const std::string& runtime) {
+    std::vector<pid_t> found;
+    std::error_code ec;
+    const std::string marker = "XDG_RUNTIME_DIR=" + runtime;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        pid_t pid = static_cast<pid_t>(std::atol(entry.path().filename().c_str()));
+        if (pid <= 0 || !alive(pid))
+            continue;
+        std::ifstream cmd(entry.path() / "cmdline");
+        std::string args((std::istreambuf_iterator<char>(cmd)), std::istreambuf_iterator<char>());
+        if (args.find("-Embedding") == std::string::npos)
+            continue;
+        std::ifstream envFile(entry.path() / "environ");
+        std::string envText((std::istreambuf_iterator<char>(envFile)), std::istreambuf_iterator<char>());
+        if (envText.find(marker + '\0') != std::string::npos)
+            found.push_back(pid);
+    }
+    return found;
+}
+
 /// Waits up to `ms` for `done()`; true when it came true.
 template <typename F>
 bool waitUntil(F done, int ms) {
@@ -100,6 +122,8 @@ public:
         Set("COM_TEST_SERVER_IDLE_MS", "15000");
     }
     ~Environment() {
+        for (pid_t pid : ServersIn(m_runtime))
+            m_servers.insert(pid);
         for (pid_t pid : m_servers)
             if (alive(pid))
                 ::kill(pid, SIGKILL);

@@ -71,7 +71,7 @@ int serve() {
     HRESULT hr = CoRegisterClassObject(CLSID_TestObject, TestObjectFactory(), CLSCTX_LOCAL_SERVER,
                                        REGCLS_MULTIPLEUSE, &cookie);
     if (FAILED(hr)) {
-        std::fprintf(stderr, "registration failed: 0x%08lX\n", static_cast<unsigned long>(hr));
+        std::fprintf(stderr, "registration failed: 0x%08lX\n", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
         return 1;
     }
     MSG msg;
@@ -98,7 +98,7 @@ int client(int argc, char** argv) {
     HRESULT hr = CoCreateInstance(CLSID_TestObject, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                                   reinterpret_cast<void**>(&d));
     if (FAILED(hr)) {
-        std::printf("0 0x%08lX\n", static_cast<unsigned long>(hr));
+        std::printf("0 0x%08lX\n", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
         return 1;
     }
     const unsigned long pid = korvane::platform::ComProxyServerProcessId(d);
@@ -123,7 +123,7 @@ int client(int argc, char** argv) {
         ms.vt = VT_I4;
         ms.lVal = std::atoi(argv[3]);
         hr = invoke(d, 12, {ms}, &result);
-        std::printf("%lu 0x%08lX\n", pid, static_cast<unsigned long>(hr));
+        std::printf("%lu 0x%08lX\n", pid, static_cast<unsigned long>(static_cast<uint32_t>(hr)));
     }
     std::fflush(stdout);
     d->Release();
