@@ -80,6 +80,7 @@ const MessageTextEntry kMessageTexts[] = {
     {3499, "Data type larger than 65535 bytes"},
     {3504, "Function block '%s' used outside a program unit"}, // unit name
     {3505, "Initial value not allowed in a type declaration"},
+    {3508, "Syntax error"},
     {3509, "';' expected"},
     {3510, "':=' expected instead of '='"},
     {3511, "'%s' expected"}, // token text
