@@ -79,8 +79,8 @@ bool IsRealConstant(const IEC_CONSTANT& c) {
 
 // ================================================================ lifetime
 
-DeclContext::DeclContext(SymTabSet* s, Library* lib, TiDB* adapter, ErrMess* m,
-                         TiCompOptions* o, AST_Update* u, short* st)
+DeclContext::DeclContext(SymTabSet* s, Library* lib, TiDB* adapter, ErrMess* m, TiCompOptions* o,
+                         AST_Update* u, short* st)
     : set(s), library(lib), db(adapter), sink(m), opts(o), update(u) {
     if (set == nullptr || set->GetStatus() != 0 || set->GetGlobalTab() == nullptr) {
         status = 1;
@@ -770,7 +770,8 @@ SymAttr* DeclContext::NameAnonymousType(SymAttr* spec) {
         SymAttr* base = spec->IsDerivedFrom();
         const char* baseName = base != nullptr && base->GetName() != nullptr ? base->GetName() : "";
         Subrange* r = spec->GetSubr();
-        std::snprintf(buf, sizeof buf, "(%ld..%ld)", static_cast<long>(r != nullptr ? r->GetLR() : 0),
+        std::snprintf(buf, sizeof buf, "(%ld..%ld)",
+                      static_cast<long>(r != nullptr ? r->GetLR() : 0),
                       static_cast<long>(r != nullptr ? r->GetUR() : 0));
         name = Concat(baseName, std::strlen(baseName), buf, "");
     } else {
@@ -923,7 +924,8 @@ SymAttr* DeclContext::CheckResolved(SymAttr* rec, DeclPos pos) {
         return nullptr;
     }
     if (sectionFlags == 0) {
-        Report(errmess::SEV_ERROR, MSG_FB_OUTSIDE_UNIT, pos, rec->GetName() != nullptr ? rec->GetName() : "");
+        Report(errmess::SEV_ERROR, MSG_FB_OUTSIDE_UNIT, pos,
+               rec->GetName() != nullptr ? rec->GetName() : "");
         return nullptr;
     }
     if (!isFB) {

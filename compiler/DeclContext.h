@@ -107,8 +107,9 @@ constexpr unsigned char UNIT_FUNCTION_BLOCK = 2;
 constexpr unsigned char UNIT_PROGRAM = 4;
 
 // Options consulted.
-constexpr uint16_t MODE_ACCEPT_EQUIVALENT = 0x8000; ///< modeFlags: equivalent redeclaration is silent
-constexpr uint16_t HOST_DOLLAR_NAMES = 0x8000;      ///< hostFlags: try "$name" for undefined names
+constexpr uint16_t MODE_ACCEPT_EQUIVALENT =
+    0x8000;                                    ///< modeFlags: equivalent redeclaration is silent
+constexpr uint16_t HOST_DOLLAR_NAMES = 0x8000; ///< hostFlags: try "$name" for undefined names
 
 // Kinds of the tables the context makes.
 constexpr unsigned char TAB_STRUCT = 6; ///< component table of a structure
@@ -124,10 +125,10 @@ constexpr short MSG_UPPER_BELOW_LOWER = -3438;
 constexpr short MSG_INCOMPATIBLE_SECTIONS = -3462;
 constexpr short MSG_FB_NOT_HERE = -3464;
 constexpr short MSG_ALREADY_DECLARED = -3465;
-constexpr short MSG_VAR_BEFORE_INPUT = -3482;  ///< warning
+constexpr short MSG_VAR_BEFORE_INPUT = -3482; ///< warning
 constexpr short MSG_ONLY_FB_AS_TYPE = -3485;
 constexpr short MSG_NOT_A_TYPE = -3486;
-constexpr short MSG_MINUS_IGNORED = -3489;     ///< warning
+constexpr short MSG_MINUS_IGNORED = -3489; ///< warning
 constexpr short MSG_BOUND_NOT_INTEGER = -3491;
 constexpr short MSG_BOUND_RANGE = -3492;
 constexpr short MSG_ARRAY_TOO_LARGE = -3499;
@@ -337,14 +338,14 @@ public:
     static short SectionTextNo(unsigned short bit);
 
 private:
-    struct Body {           // an open structure or enumeration
+    struct Body { // an open structure or enumeration
         SymTab* table;
         SymAttr* last;      // last component / value declared
         unsigned int count; // values declared (enumerations)
         bool isEnum;
     };
     struct Unit {
-        SymAttr* record;    // null when the name was taken
+        SymAttr* record; // null when the name was taken
         SymTab* table;
         unsigned short bit;
         SymAttr* lastIo;    // last interface variable

@@ -14,39 +14,77 @@
 
 namespace {
 
-bool SameName(const SymAttr* rec, const char* name) {
-    if (rec == nullptr || rec->GetName() == nullptr || name == nullptr) {
+// The name as the index keys it: upper-cased by the ANSI case mapping, so
+// that names compare without regard to case as the symbol tables do.
+bool Key(const char* name, std::string* key) {
+    if (name == nullptr) {
         return false;
     }
-    return TiStricmp(const_cast<char*>(rec->GetName()), const_cast<char*>(name)) == 0;
+    try {
+        key->assign(name);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (char& c : *key) {
+        c = static_cast<char>(TiToUpper(static_cast<unsigned char>(c)));
+    }
+    return true;
 }
 
-// Replaces a record of the same name or appends; false when out of memory.
-bool Register(std::vector<SymAttr*>& list, SymAttr* rec) {
-    for (SymAttr*& r : list) {
-        if (r == rec || SameName(r, rec->GetName())) {
-            r = rec;
-            return true;
-        }
+} // namespace
+
+bool Library::Register(Registry& r, SymAttr* rec) {
+    std::string key;
+    if (!Key(rec->GetName(), &key)) {
+        return false;
     }
     try {
-        list.push_back(rec);
+        auto it = r.byName.find(key);
+        if (it != r.byName.end()) {
+            r.list[it->second] = rec;
+            return true;
+        }
+        r.list.push_back(rec);
+        try {
+            r.byName.emplace(std::move(key), r.list.size() - 1);
+        } catch (const std::bad_alloc&) {
+            r.list.pop_back();
+            return false;
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
 }
 
-SymAttr* Find(const std::vector<SymAttr*>& list, const char* name) {
-    for (SymAttr* r : list) {
-        if (SameName(r, name)) {
-            return r;
-        }
+SymAttr* Library::Find(const Registry& r, const char* name) {
+    std::string key;
+    if (!Key(name, &key)) {
+        return nullptr;
     }
-    return nullptr;
+    auto it = r.byName.find(key);
+    return it != r.byName.end() ? r.list[it->second] : nullptr;
 }
 
-} // namespace
+void Library::Forget(Registry& r, SymAttr* rec) {
+    // Rare (a deleted variable or unit): the positions are rebuilt.
+    auto end = std::remove(r.list.begin(), r.list.end(), rec);
+    if (end == r.list.end()) {
+        return;
+    }
+    r.list.erase(end, r.list.end());
+    r.byName.clear();
+    std::string key;
+    for (size_t i = 0; i < r.list.size(); ++i) {
+        if (Key(r.list[i]->GetName(), &key)) {
+            try {
+                r.byName.emplace(key, i);
+            } catch (const std::bad_alloc&) {
+                // A name missing from the index is only not found by name.
+            }
+        }
+    }
+}
 
 Library::Library(ErrMess* s) : sink(s) {}
 
@@ -61,6 +99,9 @@ short Library::AddUnit(SymAttr* unit) {
     if (unit->GetKind() != sym::KIND_POU) {
         return sym::DEF_WRONG_KIND;
     }
+    if (unit->GetName() == nullptr) {
+        return sym::DEF_NULL_ARG;
+    }
     return Register(units, unit) ? sym::DEF_OK : sym::DEF_NO_MEMORY;
 }
 
@@ -69,7 +110,8 @@ SymAttr* Library::FindUnit(const char* name) const {
 }
 
 void Library::ReleaseUnits() {
-    units.clear();
+    units.list.clear();
+    units.byName.clear();
 }
 
 short Library::AddType(SymAttr* type) {
@@ -78,6 +120,9 @@ short Library::AddType(SymAttr* type) {
     }
     if (!type->IsDType()) {
         return sym::DEF_WRONG_KIND;
+    }
+    if (type->GetName() == nullptr) {
+        return sym::DEF_NULL_ARG;
     }
     return Register(types, type) ? sym::DEF_OK : sym::DEF_NO_MEMORY;
 }
@@ -90,8 +135,8 @@ void Library::ForgetRecord(SymAttr* rec) {
     if (rec == nullptr) {
         return;
     }
-    units.erase(std::remove(units.begin(), units.end(), rec), units.end());
-    types.erase(std::remove(types.begin(), types.end(), rec), types.end());
+    Forget(units, rec);
+    Forget(types, rec);
     // The variable's entries go; a value that no other variable shares is
     // destroyed with them. Nothing here allocates.
     for (size_t i = 0; i < kept.size();) {
@@ -146,8 +191,9 @@ void Library::ReleaseInitVals(SymTab* global) {
     // Shared values are destroyed once: sorted by value, equal values are
     // neighbours. Sorting does not allocate, so this is safe in the
     // destructor.
-    std::sort(kept.begin(), kept.end(),
-              [](const Kept& a, const Kept& b) { return std::less<TiInitValSpec*>()(a.value, b.value); });
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
+        return std::less<TiInitValSpec*>()(a.value, b.value);
+    });
     for (size_t i = 0; i < kept.size(); ++i) {
         if (i == 0 || kept[i].value != kept[i - 1].value) {
             DestroyValue(kept[i].value);

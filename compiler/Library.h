@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class ErrMess;
@@ -32,26 +34,26 @@ public:
     Library& operator=(const Library&) = delete;
 
     /// Registers a program unit (kind 5). A unit of the same name registered
-    /// before is replaced. 0; 1001 for null; 1003 for a record of another
-    /// kind; 1006 out of memory.
+    /// before is replaced. 0; 1001 for null or an anonymous unit; 1003 for a
+    /// record of another kind; 1006 out of memory.
     short AddUnit(SymAttr* unit);
     /// The registered unit of that name (case-blind), or null.
     SymAttr* FindUnit(const char* name) const;
     /// Number of registered units.
-    size_t GetUnitCount() const { return units.size(); }
+    size_t GetUnitCount() const { return units.list.size(); }
     /// The i-th registered unit in registration order (null past the end).
-    SymAttr* GetUnit(size_t i) const { return i < units.size() ? units[i] : nullptr; }
+    SymAttr* GetUnit(size_t i) const { return i < units.list.size() ? units.list[i] : nullptr; }
     /// Forgets every unit record (their tables are about to go).
     void ReleaseUnits();
 
     /// Registers a visible data type declared in a TYPE block. A type of the
-    /// same name registered before is replaced. 0; 1001 null; 1003 not a data
-    /// type; 1006 out of memory.
+    /// same name registered before is replaced. 0; 1001 null or anonymous;
+    /// 1003 not a data type; 1006 out of memory.
     short AddType(SymAttr* type);
     /// The registered type of that name (case-blind), or null.
     SymAttr* FindType(const char* name) const;
-    size_t GetTypeCount() const { return types.size(); }
-    SymAttr* GetType(size_t i) const { return i < types.size() ? types[i] : nullptr; }
+    size_t GetTypeCount() const { return types.list.size(); }
+    SymAttr* GetType(size_t i) const { return i < types.list.size() ? types.list[i] : nullptr; }
 
     /// Forgets every reference to `rec` (a unit, a type, or a variable whose
     /// initial value the library keeps; that value is destroyed).
@@ -74,10 +76,20 @@ private:
         SymAttr* var;
         TiInitValSpec* value;
     };
+    // Records in registration order and an index from the case-folded name
+    // to the position, so that registering and finding stay constant-time
+    // for libraries of many thousand types.
+    struct Registry {
+        std::vector<SymAttr*> list;
+        std::unordered_map<std::string, size_t> byName;
+    };
+    static bool Register(Registry& r, SymAttr* rec);
+    static SymAttr* Find(const Registry& r, const char* name);
+    static void Forget(Registry& r, SymAttr* rec);
     void DestroyValue(TiInitValSpec* value);
 
     ErrMess* sink;
-    std::vector<SymAttr*> units;
-    std::vector<SymAttr*> types;
+    Registry units;
+    Registry types;
     std::vector<Kept> kept;
 };

@@ -246,8 +246,9 @@ short TiInitValDesc::Advance(uint32_t target) {
         if (r == nullptr) {
             return 0;
         }
-        SymAttr* t = r->GetKind() == KIND_ASSIGN && r->GetValue() != nullptr ? r->GetValue()->GetType()
-                                                                             : r->GetType();
+        SymAttr* t = r->GetKind() == KIND_ASSIGN && r->GetValue() != nullptr
+                         ? r->GetValue()->GetType()
+                         : r->GetType();
         if (t == nullptr) {
             return NX_NO_TYPE;
         }
@@ -298,7 +299,8 @@ TiInitValDesc* TiInitValDesc::GetSublist(short* st) {
             s = SUB_NO_ELEMENT_TYPE;
             return nullptr;
         }
-        if (rec != nullptr && (rec->GetKind() != KIND_ARRAY || !SameType(rec->GetType(), curType))) {
+        if (rec != nullptr &&
+            (rec->GetKind() != KIND_ARRAY || !SameType(rec->GetType(), curType))) {
             s = SUB_NOT_EQUIVALENT;
             return nullptr;
         }
@@ -332,7 +334,8 @@ TiInitValDesc* TiInitValDesc::GetSublist(short* st) {
             s = SUB_COMPONENT_TYPE;
             return nullptr;
         }
-        if (rec != nullptr && (rec->GetKind() != KIND_STRUCT || !SameType(rec->GetType(), curType))) {
+        if (rec != nullptr &&
+            (rec->GetKind() != KIND_STRUCT || !SameType(rec->GetType(), curType))) {
             s = SUB_NOT_EQUIVALENT;
             return nullptr;
         }

@@ -124,15 +124,15 @@ private:
     TiInitValSpec* FindAssign(SymAttr* comp) const;
 
     uint8_t end = 0;
-    TiInitValSpec* cur = nullptr;     // the list position (a repetition while iterating)
+    TiInitValSpec* cur = nullptr; // the list position (a repetition while iterating)
     SymAttr* curType = nullptr;
     uint16_t elemSize = 0;
     SymAttr* curComp = nullptr;
     uint16_t offset = 0;
-    TiInitValSpec* list = nullptr;    // first record of the list walked
+    TiInitValSpec* list = nullptr; // first record of the list walked
     SymAttr* parentType = nullptr;
     uint16_t totalSize = 0;
     short status = ST_OK;
     TiInitValRepIter* iter = nullptr;
-    uint32_t recStart = 0;            // offset at which the covering record starts
+    uint32_t recStart = 0; // offset at which the covering record starts
 };

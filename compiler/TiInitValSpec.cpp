@@ -149,8 +149,7 @@ TiInitValSpec* TiInitValSpec::MakeStructList(TextLocation open, TiInitValSpec* l
     return r;
 }
 
-TiInitValSpec* TiInitValSpec::MakeArrayList(TextLocation open, TiInitValSpec* last,
-                                            ErrMess* sink) {
+TiInitValSpec* TiInitValSpec::MakeArrayList(TextLocation open, TiInitValSpec* last, ErrMess* sink) {
     TiInitValSpec* r = Make(KIND_ARRAY, sink, MSG_NO_MEMORY, __LINE__);
     if (r == nullptr) {
         TiDelInitValSpecList(last);
@@ -853,7 +852,8 @@ private:
                 }
             }
             if (comp == nullptr) {
-                Report(errmess::SEV_ERROR, MSG_NO_COMPONENT, e, {TypeName(t), n != nullptr ? n : ""});
+                Report(errmess::SEV_ERROR, MSG_NO_COMPONENT, e,
+                       {TypeName(t), n != nullptr ? n : ""});
                 note(MSG_NO_COMPONENT);
                 continue;
             }

@@ -101,8 +101,7 @@ struct TiInitValToken {
 
     /// The scanner's token value (sym, text, ownsText), field by field with
     /// the same ownership.
-    template <typename TokenValueT>
-    static TiInitValToken From(const TokenValueT& value) {
+    template <typename TokenValueT> static TiInitValToken From(const TokenValueT& value) {
         TiInitValToken t;
         t.rec = value.sym;
         t.text = value.text;
@@ -228,10 +227,10 @@ private:
     size_t WriteText(char* out) const;
 
     int32_t kind;
-    TiInitValToken tok;            // kinds 1, 2: the value token
-    TiInitValSpec* sub = nullptr;  // kinds 3-6: the inner list (kind 3: the value)
-    TextLocation pos;              // position of the value token or location field
-    TiInitValToken loc;            // kind 3: the name token; kind 6: the count token
+    TiInitValToken tok;           // kinds 1, 2: the value token
+    TiInitValSpec* sub = nullptr; // kinds 3-6: the inner list (kind 3: the value)
+    TextLocation pos;             // position of the value token or location field
+    TiInitValToken loc;           // kind 3: the name token; kind 6: the count token
     unsigned char* binary = nullptr;
     uint32_t binLen = 0;
     SymAttr* type = nullptr;
@@ -253,5 +252,4 @@ void TiDelInitValSpecList(TiInitValSpec* spec);
 /// -3424 no enumerator has the value; -3492 a subrange value outside its
 /// bounds; -3554 an enumerator without name; 6 a subrange without bounds; a
 /// formatting failure's code; -3429 the text does not fit.
-short TiValToAsciiSpec(SymAttr* type, const void* value, char* buf, uint32_t* len,
-                       ErrMess* sink);
+short TiValToAsciiSpec(SymAttr* type, const void* value, char* buf, uint32_t* len, ErrMess* sink);

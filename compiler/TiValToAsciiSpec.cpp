@@ -297,8 +297,7 @@ private:
 
 } // namespace
 
-short TiValToAsciiSpec(SymAttr* type, const void* value, char* buf, uint32_t* len,
-                       ErrMess* sink) {
+short TiValToAsciiSpec(SymAttr* type, const void* value, char* buf, uint32_t* len, ErrMess* sink) {
     if (len == nullptr) {
         return iec::LIT_BUFFER_TOO_SMALL;
     }

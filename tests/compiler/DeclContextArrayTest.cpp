@@ -41,7 +41,15 @@ TEST(DeclContextSubrange, Bounds) {
         {"-5..5", "5", true, "5", false, -5, 5, 11, {}},
         {"-10..-1", "10", true, "1", true, -10, -1, 10, {}},
         {"-1..-10 reversed", "1", true, "10", true, -1, -1, 1, {E(-3438, 2, 9)}},
-        {"widest 32-bit", "2147483648", true, "2147483647", false, INT32_MIN, INT32_MAX, 4294967295u, {}},
+        {"widest 32-bit",
+         "2147483648",
+         true,
+         "2147483647",
+         false,
+         INT32_MIN,
+         INT32_MAX,
+         4294967295u,
+         {}},
         {"upper one past", "0", false, "2147483648", false, 0, 0, 1, {E(-3492, 2, 9)}},
         {"lower one past", "2147483649", true, "0", false, 0, 0, 1, {E(-3492, 1, 1)}},
         {"hex bound", "16#10", false, "16#1F", false, 16, 31, 16, {}},
@@ -87,7 +95,8 @@ TEST(DeclContextSubrange, SubrangeTypesAndGeneratedNames) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.generated);
         std::string var = "v" + std::to_string(i++);
-        SymAttr* spec = env.ctx->MakeSubrangeType(env.Name(c.base), env.Range(c.lo, c.hi), DeclPos{});
+        SymAttr* spec =
+            env.ctx->MakeSubrangeType(env.Name(c.base), env.Range(c.lo, c.hi), DeclPos{});
         ASSERT_NE(spec, nullptr);
         EXPECT_TRUE(spec->IsSubrange());
         env.ctx->DeclareVariable(env.Name(var.c_str()), DeclPos{});
@@ -102,7 +111,8 @@ TEST(DeclContextSubrange, SubrangeTypesAndGeneratedNames) {
     }
     // The same subrange again reuses the global type.
     env.ctx->DeclareVariable(env.Name("again"), DeclPos{});
-    env.ctx->DeclareVarType(env.ctx->MakeSubrangeType(env.Name("INT"), env.Range(1, 10), DeclPos{}), nullptr);
+    env.ctx->DeclareVarType(env.ctx->MakeSubrangeType(env.Name("INT"), env.Range(1, 10), DeclPos{}),
+                            nullptr);
     EXPECT_EQ(env.Global("again")->GetDType(0), env.Global("INT(1..10)"));
     // A subrange of a declared type uses its name.
     env.ctx->DeclareType(env.Name("level"), DeclPos{}, env.Type("INT"), nullptr);
@@ -123,7 +133,7 @@ TEST(DeclContextArray, LayoutsAndGeneratedNames) {
         const char* name;
         std::vector<std::pair<int32_t, int32_t>> dims;
         const char* elem;
-        const char* generated;       // the variable's type
+        const char* generated;          // the variable's type
         std::vector<const char*> chain; // the inner levels, outermost first
         uint32_t size;
         std::vector<uint32_t> strides;
@@ -132,10 +142,30 @@ TEST(DeclContextArray, LayoutsAndGeneratedNames) {
         {"ARRAY[1..3] OF INT", {{1, 3}}, "INT", "INT[1..3]", {}, 6, {2}, -2},
         {"ARRAY[0..0] OF BOOL", {{0, 0}}, "BOOL", "BOOL[0..0]", {}, 1, {1}, 0},
         {"ARRAY[-5..5] OF DINT", {{-5, 5}}, "DINT", "DINT[-5..5]", {}, 44, {4}, 20},
-        {"ARRAY[1..2, 1..3] OF INT", {{1, 2}, {1, 3}}, "INT", "INT[1..2,1..3]", {"INT[1..3]"}, 12, {6, 2}, -8},
-        {"ARRAY[0..1, 1..2] OF DINT", {{0, 1}, {1, 2}}, "DINT", "DINT[0..1,1..2]", {"DINT[1..2]"}, 16, {8, 4}, -4},
-        {"three dimensions", {{1, 2}, {0, 2}, {1, 4}}, "BYTE", "BYTE[1..2,0..2,1..4]",
-         {"BYTE[0..2,1..4]", "BYTE[1..4]"}, 24, {12, 4, 1}, -13},
+        {"ARRAY[1..2, 1..3] OF INT",
+         {{1, 2}, {1, 3}},
+         "INT",
+         "INT[1..2,1..3]",
+         {"INT[1..3]"},
+         12,
+         {6, 2},
+         -8},
+        {"ARRAY[0..1, 1..2] OF DINT",
+         {{0, 1}, {1, 2}},
+         "DINT",
+         "DINT[0..1,1..2]",
+         {"DINT[1..2]"},
+         16,
+         {8, 4},
+         -4},
+        {"three dimensions",
+         {{1, 2}, {0, 2}, {1, 4}},
+         "BYTE",
+         "BYTE[1..2,0..2,1..4]",
+         {"BYTE[0..2,1..4]", "BYTE[1..4]"},
+         24,
+         {12, 4, 1},
+         -13},
         {"of a structure", {{1, 2}}, "pt", "pt[1..2]", {}, 8, {4}, -4},
         {"of a declared array", {{1, 2}}, "row", "row[1..2]", {}, 12, {6, 2}, -8},
         {"of STRING", {{1, 4}}, "STRING", "STRING[1..4]", {}, 0, {0}, 0},
@@ -143,9 +173,11 @@ TEST(DeclContextArray, LayoutsAndGeneratedNames) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DeclEnv env;
-        env.ctx->DeclareType(env.Name("pt"), DeclPos{}, env.Struct({{"x", "INT"}, {"y", "INT"}}), nullptr);
+        env.ctx->DeclareType(env.Name("pt"), DeclPos{}, env.Struct({{"x", "INT"}, {"y", "INT"}}),
+                             nullptr);
         env.ctx->DeclareType(env.Name("row"), DeclPos{},
-                             env.ctx->MakeArraySpec(env.Dims({{1, 3}}), env.Name("INT"), DeclPos{}), nullptr);
+                             env.ctx->MakeArraySpec(env.Dims({{1, 3}}), env.Name("INT"), DeclPos{}),
+                             nullptr);
         env.ctx->BeginSection(decl::SEC_VAR, DeclPos{});
         env.ctx->DeclareVariable(env.Name("x"), DeclPos{});
         Subrange* dims = nullptr;
@@ -191,8 +223,9 @@ TEST(DeclContextArray, SameSpecificationReusesTheGlobalTypes) {
     env.ctx->BeginSection(decl::SEC_VAR, DeclPos{});
     for (const char* v : {"x", "y"}) {
         env.ctx->DeclareVariable(env.Name(v), DeclPos{});
-        env.ctx->DeclareVarType(env.ctx->MakeArraySpec(env.Dims({{1, 2}, {1, 3}}), env.Name("INT"), DeclPos{}),
-                                nullptr);
+        env.ctx->DeclareVarType(
+            env.ctx->MakeArraySpec(env.Dims({{1, 2}, {1, 3}}), env.Name("INT"), DeclPos{}),
+            nullptr);
     }
     SymAttr* outer = env.Global("INT[1..2,1..3]");
     SymAttr* inner = env.Global("INT[1..3]");
@@ -272,7 +305,8 @@ TEST(DeclContextArray, ArrayOfInlineStructure) {
     DeclEnv env;
     env.ctx->BeginSection(decl::SEC_VAR, DeclPos{});
     env.ctx->DeclareVariable(env.Name("list"), DeclPos{});
-    env.ctx->DeclareVarType(env.ctx->MakeArraySpec(env.Dims({{1, 4}}), env.Struct({{"a", "INT"}, {"b", "BOOL"}}),
+    env.ctx->DeclareVarType(env.ctx->MakeArraySpec(env.Dims({{1, 4}}),
+                                                   env.Struct({{"a", "INT"}, {"b", "BOOL"}}),
                                                    DeclPos{}),
                             nullptr);
     SymAttr* t = env.Global("list")->GetDType(0);

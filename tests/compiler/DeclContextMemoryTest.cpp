@@ -14,16 +14,19 @@ namespace {
 void Declarations(DeclEnv& env) {
     auto& c = *env.ctx;
     InitValReader reader(&env.sink, env.set.get());
-    c.DeclareType(env.Name("pair"), DeclPos{}, env.Struct({{"a", "INT"}, {"b", "INT"}}), reader.Read("(a := 1)"));
+    c.DeclareType(env.Name("pair"), DeclPos{}, env.Struct({{"a", "INT"}, {"b", "INT"}}),
+                  reader.Read("(a := 1)"));
     c.DeclareType(env.Name("pair"), DeclPos{}, env.Struct({{"a", "INT"}, {"b", "INT"}}), nullptr);
     c.DeclareType(env.Name("color"), DeclPos{}, env.Enum({"r", "g"}), nullptr);
-    c.DeclareType(env.Name("grid"), DeclPos{}, c.MakeArraySpec(env.Dims({{1, 2}, {1, 3}}), env.Name("pair"), DeclPos{}),
+    c.DeclareType(env.Name("grid"), DeclPos{},
+                  c.MakeArraySpec(env.Dims({{1, 2}, {1, 3}}), env.Name("pair"), DeclPos{}),
                   nullptr);
     c.BeginUnit(env.Name("prog"), decl::UNIT_PROGRAM, nullptr, DeclPos{});
     c.BeginSection(decl::SEC_VAR, DeclPos{});
     c.DeclareVariable(env.Name("x"), DeclPos{});
     c.DeclareVariable(env.Name("y"), DeclPos{});
-    c.DeclareVarType(c.MakeArraySpec(env.Dims({{0, 9}}), env.Name("INT"), DeclPos{}), reader.Read("[3(1, 2), 4(0)]"));
+    c.DeclareVarType(c.MakeArraySpec(env.Dims({{0, 9}}), env.Name("INT"), DeclPos{}),
+                     reader.Read("[3(1, 2), 4(0)]"));
     c.DeclareVariable(env.Name("z"), DeclPos{});
     c.DeclareVarType(env.Struct({{"k", "color"}}), reader.Read("(k := g)"));
     c.DeclareVariable(env.Name("bad"), DeclPos{});

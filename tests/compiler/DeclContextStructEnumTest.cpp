@@ -33,12 +33,22 @@ TEST(DeclContextStruct, PackedLayoutsOfEveryComponentKind) {
         std::vector<std::pair<std::string, uint32_t>> layout;
     } cases[] = {
         {"one BOOL", {{"a", "BOOL"}}, 1, {{"a", 0}}},
-        {"BOOL INT REAL", {{"a", "BOOL"}, {"b", "INT"}, {"c", "REAL"}}, 7, {{"a", 0}, {"b", 1}, {"c", 3}}},
+        {"BOOL INT REAL",
+         {{"a", "BOOL"}, {"b", "INT"}, {"c", "REAL"}},
+         7,
+         {{"a", 0}, {"b", 1}, {"c", 3}}},
         {"every size",
-         {{"b", "BYTE"}, {"w", "WORD"}, {"d", "DWORD"}, {"l", "LINT"}, {"t", "TIME"}, {"dat", "DT"}},
+         {{"b", "BYTE"},
+          {"w", "WORD"},
+          {"d", "DWORD"},
+          {"l", "LINT"},
+          {"t", "TIME"},
+          {"dat", "DT"}},
          1 + 2 + 4 + 8 + 4 + 8,
          {{"b", 0}, {"w", 1}, {"d", 3}, {"l", 7}, {"t", 15}, {"dat", 19}}},
-        {"enumeration and structure", {{"x", "e"}, {"y", "inner"}, {"z", "SINT"}}, 2 + 9 + 1,
+        {"enumeration and structure",
+         {{"x", "e"}, {"y", "inner"}, {"z", "SINT"}},
+         2 + 9 + 1,
          {{"x", 0}, {"y", 2}, {"z", 11}}},
         {"STRING takes nothing", {{"s", "STRING"}, {"n", "UINT"}}, 2, {{"s", 0}, {"n", 0}}},
         {"analogue records", {{"i", "ANL_IN"}, {"o", "ANL_OUT"}}, 36, {{"i", 0}, {"o", 18}}},
@@ -48,7 +58,8 @@ TEST(DeclContextStruct, PackedLayoutsOfEveryComponentKind) {
         SymAttr* s = nullptr;
         env.ctx->BeginStruct();
         for (auto [n, t] : c.comps) {
-            EXPECT_EQ(env.ctx->DeclareStructComponent(env.Name(n), DeclPos{}, env.Type(t), nullptr), 0);
+            EXPECT_EQ(env.ctx->DeclareStructComponent(env.Name(n), DeclPos{}, env.Type(t), nullptr),
+                      0);
         }
         s = env.ctx->EndStruct(DeclPos{});
         ASSERT_NE(s, nullptr);
@@ -72,17 +83,22 @@ TEST(DeclContextStruct, ComponentMessages) {
         // The name record of the second spelling is the first one's (names
         // compare without regard to case), so the message shows the first.
         {"duplicate ignoring case", {"Abc", "aBC", nullptr}, {E(-3465, 2, 2, "Abc")}, {{"Abc", 0}}},
-        {"24 characters", {"c23456789012345678901234", nullptr, nullptr}, {},
+        {"24 characters",
+         {"c23456789012345678901234", nullptr, nullptr},
+         {},
          {{"c23456789012345678901234", 0}}},
-        {"25 characters kept", {"c234567890123456789012345", nullptr, nullptr},
-         {E(-3552, 1, 2)}, {{"c234567890123456789012345", 0}}},
+        {"25 characters kept",
+         {"c234567890123456789012345", nullptr, nullptr},
+         {E(-3552, 1, 2)},
+         {{"c234567890123456789012345", 0}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DeclEnv env;
         env.ctx->BeginStruct();
         for (int i = 0; i < 3 && c.comps[i] != nullptr; ++i) {
-            env.ctx->DeclareStructComponent(env.Name(c.comps[i]), At(i + 1, 2), env.Type("INT"), nullptr);
+            env.ctx->DeclareStructComponent(env.Name(c.comps[i]), At(i + 1, 2), env.Type("INT"),
+                                            nullptr);
         }
         env.ctx->DeclareType(env.Name("s"), DeclPos{}, env.ctx->EndStruct(DeclPos{}), nullptr);
         EXPECT_EQ(env.Take(), c.messages);
@@ -94,7 +110,8 @@ TEST(DeclContextStruct, InitialValueOnComponentIsDropped) {
     DeclEnv env;
     InitValReader reader(&env.sink);
     env.ctx->BeginStruct();
-    EXPECT_EQ(env.ctx->DeclareStructComponent(env.Name("a"), At(2, 3), env.Type("INT"), reader.Read("  7")),
+    EXPECT_EQ(env.ctx->DeclareStructComponent(env.Name("a"), At(2, 3), env.Type("INT"),
+                                              reader.Read("  7")),
               -3505);
     SymAttr* s = env.ctx->EndStruct(DeclPos{});
     ASSERT_NE(s, nullptr);
@@ -115,9 +132,9 @@ TEST(DeclContextStruct, SizeLimit) {
         SCOPED_TRACE(c.upper);
         DeclEnv env;
         env.ctx->BeginStruct();
-        env.ctx->DeclareStructComponent(env.Name("big"), DeclPos{},
-                                        env.ctx->MakeArraySpec(env.Dims({{0, c.upper}}), env.Name("BYTE"), DeclPos{}),
-                                        nullptr);
+        env.ctx->DeclareStructComponent(
+            env.Name("big"), DeclPos{},
+            env.ctx->MakeArraySpec(env.Dims({{0, c.upper}}), env.Name("BYTE"), DeclPos{}), nullptr);
         env.ctx->DeclareStructComponent(env.Name("last"), DeclPos{}, env.Type("BYTE"), nullptr);
         SymAttr* s = env.ctx->EndStruct(At(7, 1));
         ASSERT_NE(s, nullptr);
@@ -139,7 +156,8 @@ TEST(DeclContextStruct, InlineComponentTypesAreNamed) {
     env.ctx->DeclareStructComponent(env.Name("inner"), DeclPos{},
                                     env.Struct({{"x", "INT"}, {"y", "INT"}}), nullptr);
     env.ctx->DeclareStructComponent(env.Name("mode"), DeclPos{}, env.Enum({"off", "on"}), nullptr);
-    env.ctx->DeclareStructComponent(env.Name("more"), DeclPos{}, env.Struct({{"z", "BOOL"}}), nullptr);
+    env.ctx->DeclareStructComponent(env.Name("more"), DeclPos{}, env.Struct({{"z", "BOOL"}}),
+                                    nullptr);
     env.ctx->DeclareType(env.Name("outer"), DeclPos{}, env.ctx->EndStruct(DeclPos{}), nullptr);
     struct Case {
         const char* comp;
@@ -173,7 +191,8 @@ TEST(DeclContextStruct, EmptyOrUnopenedBodies) {
     EXPECT_EQ(env.ctx->EndStruct(DeclPos{}), nullptr);
     EXPECT_EQ(env.set->GetCurrent(), env.set->GetGlobalTab());
     // A component outside a structure body is refused.
-    EXPECT_EQ(env.ctx->DeclareStructComponent(env.Name("a"), DeclPos{}, env.Type("INT"), nullptr), 1);
+    EXPECT_EQ(env.ctx->DeclareStructComponent(env.Name("a"), DeclPos{}, env.Type("INT"), nullptr),
+              1);
     EXPECT_TRUE(env.Take().empty());
 }
 
@@ -187,7 +206,9 @@ TEST(DeclContextEnum, ValuesAndDuplicates) {
         {"one value", {"a"}, {{"a", 0}}, {}},
         {"three values", {"a", "b", "c"}, {{"a", 0}, {"b", 1}, {"c", 2}}, {}},
         {"(a, b, a)", {"a", "b", "a"}, {{"a", 0}, {"b", 1}}, {E(-3465, 1, 3, "a")}},
-        {"duplicate in other case then a new one", {"Red", "RED", "green"}, {{"Red", 0}, {"green", 1}},
+        {"duplicate in other case then a new one",
+         {"Red", "RED", "green"},
+         {{"Red", 0}, {"green", 1}},
          {E(-3465, 1, 2, "Red")}},
     };
     for (const Case& c : cases) {

@@ -105,11 +105,16 @@ TEST(DeclContextType, Redeclaration) {
         DeclEnv env(c.silentFlag ? 0x8000 : 0);
         auto spec = [&env](Spec s) -> SymAttr* {
             switch (s) {
-            case INT_ALIAS: return env.Type("INT");
-            case DINT_ALIAS: return env.Type("DINT");
-            case STRUCT_A_INT: return env.Struct({{"a", "INT"}});
-            case STRUCT_B_INT: return env.Struct({{"b", "INT"}});
-            case ENUM_AB: return env.Enum({"x", "y"});
+            case INT_ALIAS:
+                return env.Type("INT");
+            case DINT_ALIAS:
+                return env.Type("DINT");
+            case STRUCT_A_INT:
+                return env.Struct({{"a", "INT"}});
+            case STRUCT_B_INT:
+                return env.Struct({{"b", "INT"}});
+            case ENUM_AB:
+                return env.Enum({"x", "y"});
             }
             return nullptr;
         };
@@ -183,7 +188,8 @@ TEST(DeclContextType, SequenceNumbersFollowDeclarationOrderPerCompilation) {
 // of the type it derives from.
 TEST(DeclContextType, DerivedTypesKeepTheirLayout) {
     DeclEnv env;
-    env.ctx->DeclareType(env.Name("s"), DeclPos{}, env.Struct({{"x", "BOOL"}, {"y", "REAL"}}), nullptr);
+    env.ctx->DeclareType(env.Name("s"), DeclPos{}, env.Struct({{"x", "BOOL"}, {"y", "REAL"}}),
+                         nullptr);
     env.ctx->DeclareType(env.Name("s2"), DeclPos{}, env.Type("s"), nullptr);
     env.ctx->DeclareType(env.Name("arr"), DeclPos{},
                          env.ctx->MakeArraySpec(env.Dims({{0, 9}}), env.Name("s2"), DeclPos{}),
@@ -194,7 +200,9 @@ TEST(DeclContextType, DerivedTypesKeepTheirLayout) {
         uint32_t size;
         bool isStruct;
         bool isArray;
-    } cases[] = {{"s", 5, true, false}, {"s2", 5, true, false}, {"arr", 50, false, true},
+    } cases[] = {{"s", 5, true, false},
+                 {"s2", 5, true, false},
+                 {"arr", 50, false, true},
                  {"arr2", 50, false, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

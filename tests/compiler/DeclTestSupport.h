@@ -36,8 +36,8 @@ struct Msg {
     int severity = 0; ///< 1 warning, 2 error, 4098 internal
     int line = 0;
     int col = 0;
-    std::string p1;   ///< first text parameter (empty when none)
-    std::string p2;   ///< second text parameter
+    std::string p1; ///< first text parameter (empty when none)
+    std::string p2; ///< second text parameter
 
     bool operator==(const Msg& o) const {
         return number == o.number && severity == o.severity && line == o.line && col == o.col &&
@@ -158,7 +158,9 @@ public:
     }
 
     /// A type named in a declaration, resolved.
-    SymAttr* Type(const char* n, DeclPos pos = DeclPos{}) { return ctx->ResolveTypeName(Name(n), pos); }
+    SymAttr* Type(const char* n, DeclPos pos = DeclPos{}) {
+        return ctx->ResolveTypeName(Name(n), pos);
+    }
     /// A global record by name (null if none).
     SymAttr* Global(const char* n) { return set->GetGlobalTab()->lookup(n); }
 
@@ -210,7 +212,10 @@ public:
     short ctxStatus = -1;
 
 private:
-    void Start() { ctx = std::make_unique<DeclContext>(set.get(), lib.get(), db.get(), &sink, &opts, nullptr, &ctxStatus); }
+    void Start() {
+        ctx = std::make_unique<DeclContext>(set.get(), lib.get(), db.get(), &sink, &opts, nullptr,
+                                            &ctxStatus);
+    }
 };
 
 // ------------------------------------------------------------------------
@@ -258,8 +263,12 @@ private:
             ++p;
         }
     }
-    static bool IdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-    static bool IdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+    static bool IdentStart(char c) {
+        return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+    }
+    static bool IdentChar(char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    }
 
     // A literal at p: its token (record and text) and how far it reached;
     // false when no literal stands there.

@@ -14,25 +14,27 @@ namespace {
 void DeclareTypes(DeclEnv& env) {
     auto& c = *env.ctx;
     c.DeclareType(env.Name("alias"), DeclPos{}, env.Type("INT"), nullptr);
-    c.DeclareType(env.Name("small"), DeclPos{}, c.MakeSubrangeType(env.Name("INT"), env.Range(1, 10), DeclPos{}),
-                  nullptr);
+    c.DeclareType(env.Name("small"), DeclPos{},
+                  c.MakeSubrangeType(env.Name("INT"), env.Range(1, 10), DeclPos{}), nullptr);
     c.DeclareType(env.Name("big"), DeclPos{},
                   c.MakeSubrangeType(env.Name("UINT"), env.Range(0, 60000), DeclPos{}), nullptr);
-    c.DeclareType(env.Name("neg"), DeclPos{}, c.MakeSubrangeType(env.Name("SINT"), env.Range(-5, -1), DeclPos{}),
-                  nullptr);
+    c.DeclareType(env.Name("neg"), DeclPos{},
+                  c.MakeSubrangeType(env.Name("SINT"), env.Range(-5, -1), DeclPos{}), nullptr);
     c.DeclareType(env.Name("color"), DeclPos{}, env.Enum({"red", "green", "blue"}), nullptr);
     c.DeclareType(env.Name("color2"), DeclPos{}, env.Type("color"), nullptr);
     c.DeclareType(env.Name("pair"), DeclPos{}, env.Struct({{"a", "INT"}, {"b", "INT"}}), nullptr);
-    c.DeclareType(env.Name("rec"), DeclPos{}, env.Struct({{"p", "pair"}, {"k", "color"}, {"f", "BOOL"}}), nullptr);
-    c.DeclareType(env.Name("a10"), DeclPos{}, c.MakeArraySpec(env.Dims({{1, 10}}), env.Name("INT"), DeclPos{}),
-                  nullptr);
+    c.DeclareType(env.Name("rec"), DeclPos{},
+                  env.Struct({{"p", "pair"}, {"k", "color"}, {"f", "BOOL"}}), nullptr);
+    c.DeclareType(env.Name("a10"), DeclPos{},
+                  c.MakeArraySpec(env.Dims({{1, 10}}), env.Name("INT"), DeclPos{}), nullptr);
     c.DeclareType(env.Name("m23"), DeclPos{},
                   c.MakeArraySpec(env.Dims({{1, 2}, {1, 3}}), env.Name("INT"), DeclPos{}), nullptr);
-    c.DeclareType(env.Name("pairs"), DeclPos{}, c.MakeArraySpec(env.Dims({{0, 1}}), env.Name("pair"), DeclPos{}),
+    c.DeclareType(env.Name("pairs"), DeclPos{},
+                  c.MakeArraySpec(env.Dims({{0, 1}}), env.Name("pair"), DeclPos{}), nullptr);
+    c.DeclareType(env.Name("colors"), DeclPos{},
+                  c.MakeArraySpec(env.Dims({{1, 3}}), env.Name("color"), DeclPos{}), nullptr);
+    c.DeclareType(env.Name("withArr"), DeclPos{}, env.Struct({{"n", "USINT"}, {"v", "a10"}}),
                   nullptr);
-    c.DeclareType(env.Name("colors"), DeclPos{}, c.MakeArraySpec(env.Dims({{1, 3}}), env.Name("color"), DeclPos{}),
-                  nullptr);
-    c.DeclareType(env.Name("withArr"), DeclPos{}, env.Struct({{"n", "USINT"}, {"v", "a10"}}), nullptr);
     env.Take();
 }
 
@@ -143,7 +145,13 @@ TEST(InitValCheck, Enumerators) {
         {"a number", "color", "1", -3538, {E(-3538, 1, 1, "color")}, "", ""},
         {"name for a number type", "INT", "red", -3537, {E(-3537, 1, 1, "red")}, "", ""},
         {"list for an enumeration", "color", "[red]", -3538, {E(-3538, 1, 1, "color")}, "", ""},
-        {"array of enumerators", "colors", "[blue, 2(green)]", 0, {}, "02 00 01 00 01 00", "[blue, 2 (green)]"},
+        {"array of enumerators",
+         "colors",
+         "[blue, 2(green)]",
+         0,
+         {},
+         "02 00 01 00 01 00",
+         "[blue, 2 (green)]"},
     };
     RunCases(cases, std::size(cases));
 }
@@ -153,44 +161,104 @@ TEST(InitValCheck, Structures) {
         {"(b := 2)", "pair", "(b := 2)", 0, {}, "00 00 02 00", "(b := 2)"},
         {"both in reverse order", "pair", "(b:=2,a:=1)", 0, {}, "01 00 02 00", "(b := 2, a := 1)"},
         {"empty", "pair", "()", 0, {}, "00 00 00 00", "()"},
-        {"nested", "rec", "(p := (b := 5), k := blue, f := TRUE)", 0, {}, "00 00 05 00 02 00 01",
+        {"nested",
+         "rec",
+         "(p := (b := 5), k := blue, f := TRUE)",
+         0,
+         {},
+         "00 00 05 00 02 00 01",
          "(p := (b := 5), k := blue, f := TRUE)"},
         {"component names ignore case", "pair", "(A := 3)", 0, {}, "03 00 00 00", ""},
         {"unknown component", "pair", "(c := 1)", -3472, {E(-3472, 1, 2, "pair", "c")}, "", ""},
         {"component twice", "pair", "(a := 1, a := 2)", -3465, {E(-3465, 1, 10, "a")}, "", ""},
         {"value without name", "pair", "(1, b := 2)", -3540, {E(-3540, 1, 2, "pair")}, "", ""},
         {"wrong component value", "pair", "(a := 'x')", -3414, {E(-3541, 1, 7, "INT")}, "", ""},
-        {"several errors reported", "pair", "(c := 1, a := 70000)", -3472,
-         {E(-3472, 1, 2, "pair", "c"), E(-3424, 1, 15)}, "", ""},
+        {"several errors reported",
+         "pair",
+         "(c := 1, a := 70000)",
+         -3472,
+         {E(-3472, 1, 2, "pair", "c"), E(-3424, 1, 15)},
+         "",
+         ""},
         {"array list for a structure", "pair", "[1, 2]", -3511, {E(-3511, 1, 1, "(")}, "", ""},
         {"literal for a structure", "pair", "1", -3511, {E(-3511, 1, 1, "(")}, "", ""},
         {"structure list for a number", "INT", "(a := 1)", -3541, {E(-3541, 1, 1, "INT")}, "", ""},
-        {"structure with an array component", "withArr", "(n := 1, v := [2(3), 8(4)])", 0, {},
-         "01 03 00 03 00 04 00 04 00 04 00 04 00 04 00 04 00 04 00 04 00", ""},
+        {"structure with an array component",
+         "withArr",
+         "(n := 1, v := [2(3), 8(4)])",
+         0,
+         {},
+         "01 03 00 03 00 04 00 04 00 04 00 04 00 04 00 04 00 04 00 04 00",
+         ""},
     };
     RunCases(cases, std::size(cases));
 }
 
 TEST(InitValCheck, Arrays) {
     const Case cases[] = {
-        {"[3(1, 2), 4(0)]", "a10", "[3(1, 2), 4(0)]", 0, {},
-         "01 00 02 00 01 00 02 00 01 00 02 00 00 00 00 00 00 00 00 00", "[3 (1, 2), 4 (0)]"},
-        {"exactly full", "a10", "[10(7)]", 0, {}, "07 00 07 00 07 00 07 00 07 00 07 00 07 00 07 00 07 00 07 00", ""},
+        {"[3(1, 2), 4(0)]",
+         "a10",
+         "[3(1, 2), 4(0)]",
+         0,
+         {},
+         "01 00 02 00 01 00 02 00 01 00 02 00 00 00 00 00 00 00 00 00",
+         "[3 (1, 2), 4 (0)]"},
+        {"exactly full",
+         "a10",
+         "[10(7)]",
+         0,
+         {},
+         "07 00 07 00 07 00 07 00 07 00 07 00 07 00 07 00 07 00 07 00",
+         ""},
         {"[11(0)] one past", "a10", "[11(0)]", -3536, {E(-3536, 1, 2)}, "", ""},
         {"eleven elements", "a10", "[0,1,2,3,4,5,6,7,8,9,10]", -3536, {E(-3536, 1, 22)}, "", ""},
         {"[0(5)]", "a10", "[0(5)]", -3534, {E(-3534, 1, 2)}, "", ""},
-        {"[1(5), 9(0)] warns", "a10", "[1(5), 9(0)]", 0, {W(-3535, 1, 2)},
-         "05 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", "[1 (5), 9 (0)]"},
+        {"[1(5), 9(0)] warns",
+         "a10",
+         "[1(5), 9(0)]",
+         0,
+         {W(-3535, 1, 2)},
+         "05 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+         "[1 (5), 9 (0)]"},
         {"fewer elements", "a10", "[1, 2]", 0, {}, "01 00 02 00", "[1, 2]"},
         {"empty list", "a10", "[]", 0, {}, "", "[]"},
-        {"nested repetition", "a10", "[2(2(1), 3)]", 0, {}, "01 00 01 00 03 00 01 00 01 00 03 00", "[2 (2 (1), 3)]"},
+        {"nested repetition",
+         "a10",
+         "[2(2(1), 3)]",
+         0,
+         {},
+         "01 00 01 00 03 00 01 00 01 00 03 00",
+         "[2 (2 (1), 3)]"},
         {"count not UDINT", "a10", "[4294967296(0)]", -3424, {E(-3424, 1, 2)}, "", ""},
         {"element out of range", "a10", "[1, 40000]", -3424, {E(-3424, 1, 5)}, "", ""},
-        {"nested lists", "m23", "[[1, 2, 3], [4, 5, 6]]", 0, {}, "01 00 02 00 03 00 04 00 05 00 06 00",
+        {"nested lists",
+         "m23",
+         "[[1, 2, 3], [4, 5, 6]]",
+         0,
+         {},
+         "01 00 02 00 03 00 04 00 05 00 06 00",
          "[[1, 2, 3], [4, 5, 6]]"},
-        {"flat list", "m23", "[1, 2, 3, 4, 5, 6]", 0, {}, "01 00 02 00 03 00 04 00 05 00 06 00", ""},
-        {"short nested lists", "m23", "[[1, 2], [3]]", 0, {}, "01 00 02 00 00 00 03 00 00 00 00 00", "[[1, 2], [3]]"},
-        {"repeated nested list", "m23", "[2([1, 2, 3])]", 0, {}, "01 00 02 00 03 00 01 00 02 00 03 00", ""},
+        {"flat list",
+         "m23",
+         "[1, 2, 3, 4, 5, 6]",
+         0,
+         {},
+         "01 00 02 00 03 00 04 00 05 00 06 00",
+         ""},
+        {"short nested lists",
+         "m23",
+         "[[1, 2], [3]]",
+         0,
+         {},
+         "01 00 02 00 00 00 03 00 00 00 00 00",
+         "[[1, 2], [3]]"},
+        {"repeated nested list",
+         "m23",
+         "[2([1, 2, 3])]",
+         0,
+         {},
+         "01 00 02 00 03 00 01 00 02 00 03 00",
+         ""},
         {"misaligned nested list", "m23", "[1, [2, 3, 4]]", -3539, {E(-3539, 1, 5, "m23")}, "", ""},
         {"nested list too long", "m23", "[[1, 2, 3, 4]]", -3536, {E(-3536, 1, 12)}, "", ""},
         {"third nested list", "m23", "[[1], [2], [3]]", -3536, {E(-3536, 1, 12)}, "", ""},
@@ -198,7 +266,13 @@ TEST(InitValCheck, Arrays) {
         {"literal for an array", "a10", "5", -3511, {E(-3511, 1, 1, "[")}, "", ""},
         {"structure list for an array", "a10", "(a := 1)", -3511, {E(-3511, 1, 1, "[")}, "", ""},
         {"array list for a number", "INT", "[1]", -3541, {E(-3541, 1, 1, "INT")}, "", ""},
-        {"nested list in a one-dimensional array", "a10", "[[1]]", -3539, {E(-3539, 1, 2, "a10")}, "", ""},
+        {"nested list in a one-dimensional array",
+         "a10",
+         "[[1]]",
+         -3539,
+         {E(-3539, 1, 2, "a10")},
+         "",
+         ""},
     };
     RunCases(cases, std::size(cases));
 }

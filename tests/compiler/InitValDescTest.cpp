@@ -16,16 +16,19 @@ protected:
     void SetUp() override {
         auto& c = *env.ctx;
         c.DeclareType(env.Name("color"), DeclPos{}, env.Enum({"red", "green", "blue"}), nullptr);
-        c.DeclareType(env.Name("pair"), DeclPos{}, env.Struct({{"a", "INT"}, {"b", "INT"}}), nullptr);
-        c.DeclareType(env.Name("rec"), DeclPos{}, env.Struct({{"p", "pair"}, {"k", "color"}, {"f", "BOOL"}}), nullptr);
-        c.DeclareType(env.Name("a10"), DeclPos{}, c.MakeArraySpec(env.Dims({{1, 10}}), env.Name("INT"), DeclPos{}),
+        c.DeclareType(env.Name("pair"), DeclPos{}, env.Struct({{"a", "INT"}, {"b", "INT"}}),
                       nullptr);
+        c.DeclareType(env.Name("rec"), DeclPos{},
+                      env.Struct({{"p", "pair"}, {"k", "color"}, {"f", "BOOL"}}), nullptr);
+        c.DeclareType(env.Name("a10"), DeclPos{},
+                      c.MakeArraySpec(env.Dims({{1, 10}}), env.Name("INT"), DeclPos{}), nullptr);
         c.DeclareType(env.Name("m23"), DeclPos{},
-                      c.MakeArraySpec(env.Dims({{1, 2}, {1, 3}}), env.Name("INT"), DeclPos{}), nullptr);
+                      c.MakeArraySpec(env.Dims({{1, 2}, {1, 3}}), env.Name("INT"), DeclPos{}),
+                      nullptr);
         c.DeclareType(env.Name("colors"), DeclPos{},
                       c.MakeArraySpec(env.Dims({{1, 3}}), env.Name("color"), DeclPos{}), nullptr);
-        c.DeclareType(env.Name("pairs"), DeclPos{}, c.MakeArraySpec(env.Dims({{0, 1}}), env.Name("pair"), DeclPos{}),
-                      nullptr);
+        c.DeclareType(env.Name("pairs"), DeclPos{},
+                      c.MakeArraySpec(env.Dims({{0, 1}}), env.Name("pair"), DeclPos{}), nullptr);
         env.Take();
     }
     void TearDown() override {
@@ -139,11 +142,16 @@ TEST_F(InitValDescWalk, ArrayWalks) {
         const char* value;
         std::vector<std::string> elements;
     } cases[] = {
-        {"a10", "[3(1, 2), 4(0)]",
+        {"a10",
+         "[3(1, 2), 4(0)]",
          {"0:1", "2:2", "4:1", "6:2", "8:1", "10:2", "12:0", "14:0", "16:0", "18:0"}},
-        {"a10", "[1, 2]", {"0:1", "2:2", "4:0", "6:0", "8:0", "10:0", "12:0", "14:0", "16:0", "18:0"}},
+        {"a10",
+         "[1, 2]",
+         {"0:1", "2:2", "4:0", "6:0", "8:0", "10:0", "12:0", "14:0", "16:0", "18:0"}},
         {"a10", "[]", {"0:0", "2:0", "4:0", "6:0", "8:0", "10:0", "12:0", "14:0", "16:0", "18:0"}},
-        {"a10", "[2(2(1), 3)]", {"0:1", "2:1", "4:3", "6:1", "8:1", "10:3", "12:0", "14:0", "16:0", "18:0"}},
+        {"a10",
+         "[2(2(1), 3)]",
+         {"0:1", "2:1", "4:3", "6:1", "8:1", "10:3", "12:0", "14:0", "16:0", "18:0"}},
         {"colors", "[blue, 2(green)]", {"0:blue", "2:green", "4:green"}},
         {"colors", "[red]", {"0:red", "2:-", "4:-"}},
         {"m23", "[[1, 2, 3], [4, 5, 6]]", {"0:[1, 2, 3]", "6:[4, 5, 6]"}},

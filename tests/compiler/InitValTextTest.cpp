@@ -15,29 +15,30 @@ namespace {
 
 void DeclareTypes(DeclEnv& env) {
     auto& c = *env.ctx;
-    c.DeclareType(env.Name("small"), DeclPos{}, c.MakeSubrangeType(env.Name("INT"), env.Range(1, 10), DeclPos{}),
-                  nullptr);
+    c.DeclareType(env.Name("small"), DeclPos{},
+                  c.MakeSubrangeType(env.Name("INT"), env.Range(1, 10), DeclPos{}), nullptr);
     c.DeclareType(env.Name("big"), DeclPos{},
                   c.MakeSubrangeType(env.Name("UINT"), env.Range(0, 60000), DeclPos{}), nullptr);
     c.DeclareType(env.Name("color"), DeclPos{}, env.Enum({"red", "green", "blue"}), nullptr);
     c.DeclareType(env.Name("pair"), DeclPos{}, env.Struct({{"a", "INT"}, {"b", "INT"}}), nullptr);
-    c.DeclareType(env.Name("rec"), DeclPos{}, env.Struct({{"p", "pair"}, {"k", "color"}, {"f", "BOOL"}}), nullptr);
-    c.DeclareType(env.Name("a4"), DeclPos{}, c.MakeArraySpec(env.Dims({{1, 4}}), env.Name("INT"), DeclPos{}),
-                  nullptr);
+    c.DeclareType(env.Name("rec"), DeclPos{},
+                  env.Struct({{"p", "pair"}, {"k", "color"}, {"f", "BOOL"}}), nullptr);
+    c.DeclareType(env.Name("a4"), DeclPos{},
+                  c.MakeArraySpec(env.Dims({{1, 4}}), env.Name("INT"), DeclPos{}), nullptr);
     c.DeclareType(env.Name("m23"), DeclPos{},
                   c.MakeArraySpec(env.Dims({{1, 2}, {1, 3}}), env.Name("INT"), DeclPos{}), nullptr);
-    c.DeclareType(env.Name("colors"), DeclPos{}, c.MakeArraySpec(env.Dims({{1, 3}}), env.Name("color"), DeclPos{}),
-                  nullptr);
-    c.DeclareType(env.Name("pairs"), DeclPos{}, c.MakeArraySpec(env.Dims({{0, 2}}), env.Name("pair"), DeclPos{}),
-                  nullptr);
-    c.DeclareType(env.Name("mixed"), DeclPos{},
-                  env.Struct({{"t", "TIME"}, {"d", "DATE"}, {"x", "LREAL"}, {"w", "WORD"}, {"s", "small"}}),
-                  nullptr);
+    c.DeclareType(env.Name("colors"), DeclPos{},
+                  c.MakeArraySpec(env.Dims({{1, 3}}), env.Name("color"), DeclPos{}), nullptr);
+    c.DeclareType(env.Name("pairs"), DeclPos{},
+                  c.MakeArraySpec(env.Dims({{0, 2}}), env.Name("pair"), DeclPos{}), nullptr);
+    c.DeclareType(
+        env.Name("mixed"), DeclPos{},
+        env.Struct({{"t", "TIME"}, {"d", "DATE"}, {"x", "LREAL"}, {"w", "WORD"}, {"s", "small"}}),
+        nullptr);
     env.Take();
 }
 
-template <typename T>
-std::vector<unsigned char> Bytes(const T& v) {
+template <typename T> std::vector<unsigned char> Bytes(const T& v) {
     std::vector<unsigned char> b(sizeof v);
     std::memcpy(b.data(), &v, sizeof v);
     return b;
@@ -103,7 +104,8 @@ TEST(InitValText, ValuesOfEveryKind) {
         {"big", Bytes<uint16_t>(50000), "50000"},
         {"color", Bytes<int16_t>(2), "blue"},
         {"pair", Ints({1, -2}), "(a := 1, b := -2)"},
-        {"rec", Cat({Ints({0, 5}), Bytes<int16_t>(1), {1}}), "(p := (a := 0, b := 5), k := green, f := TRUE)"},
+        {"rec", Cat({Ints({0, 5}), Bytes<int16_t>(1), {1}}),
+         "(p := (a := 0, b := 5), k := green, f := TRUE)"},
         {"a4", Ints({0, 0, 0, 0}), "[4 (0)]"},
         {"a4", Ints({1, 2, 3, 4}), "[1, 2, 3, 4]"},
         {"a4", Ints({1, 1, 2, 2}), "[2 (1), 2 (2)]"},
@@ -139,9 +141,12 @@ TEST(InitValText, Failures) {
         {"subrange one past", "small", Bytes<int16_t>(11), -3492, {E(-3492, 0, 0)}},
         {"subrange one below", "small", Bytes<int16_t>(0), -3492, {E(-3492, 0, 0)}},
         {"UINT subrange one past", "big", Bytes<uint16_t>(60001), -3492, {E(-3492, 0, 0)}},
-        {"inside a structure", "mixed", Cat({Bytes<uint32_t>(1), Bytes<uint16_t>(11877), Bytes<double>(2.0),
-                                              Bytes<uint16_t>(1), Bytes<int16_t>(99)}),
-         -3492, {E(-3492, 0, 0)}},
+        {"inside a structure",
+         "mixed",
+         Cat({Bytes<uint32_t>(1), Bytes<uint16_t>(11877), Bytes<double>(2.0), Bytes<uint16_t>(1),
+              Bytes<int16_t>(99)}),
+         -3492,
+         {E(-3492, 0, 0)}},
         {"BOOL neither 0 nor 1", "BOOL", {2}, -3425, {E(-3425, 0, 0)}},
         {"LWORD has no literal", "LWORD", Bytes<uint64_t>(1), -3407, {E(-3407, 0, 0)}},
         {"LREAL not a number", "LREAL", Bytes<double>(std::nan("")), -3430, {E(-3430, 0, 0)}},
@@ -169,8 +174,11 @@ TEST(InitValText, BufferBoundaries) {
         short rc;
         uint32_t len;
         const char* text;
-    } cases[] = {{0, -3429, 0, nullptr}, {1, -3429, 17, ""}, {17, -3429, 17, ""},
-                 {18, 0, 17, full},      {100, 0, 17, full}};
+    } cases[] = {{0, -3429, 0, nullptr},
+                 {1, -3429, 17, ""},
+                 {17, -3429, 17, ""},
+                 {18, 0, 17, full},
+                 {100, 0, 17, full}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cap);
         char buf[128];
@@ -240,8 +248,8 @@ TEST(InitValText, RoundTrips) {
         {"m23", Ints({1, 0, 0, 0, 0, 2})},
         {"colors", Ints({0, 2, 0})},
         {"pairs", Ints({1, 1, 1, 1, 1, 1})},
-        {"mixed", Cat({Bytes<uint32_t>(61000), Bytes<uint16_t>(iec::PackDate(2000, 2, 29)), Bytes<double>(-0.75),
-                       Bytes<uint16_t>(0x8001), Bytes<int16_t>(5)})},
+        {"mixed", Cat({Bytes<uint32_t>(61000), Bytes<uint16_t>(iec::PackDate(2000, 2, 29)),
+                       Bytes<double>(-0.75), Bytes<uint16_t>(0x8001), Bytes<int16_t>(5)})},
     };
     for (const Case& c : cases) {
         SymAttr* t = env.Type(c.type);
@@ -366,8 +374,9 @@ TEST(InitValText, AppendAndNegate) {
         const char* in;
         short rc;
         const char* text;
-    } cases[] = {{"5", 0, "-5"}, {"1.5", 0, "-1.5"}, {"16#10", 0, "-16#10"},
-                 {"T#1s", -3489, "T#1s"}, {"'s'", -3489, "'s'"}, {"x", -3489, "x"}, {"[1]", -3489, "[1]"}};
+    } cases[] = {{"5", 0, "-5"},          {"1.5", 0, "-1.5"},    {"16#10", 0, "-16#10"},
+                 {"T#1s", -3489, "T#1s"}, {"'s'", -3489, "'s'"}, {"x", -3489, "x"},
+                 {"[1]", -3489, "[1]"}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.in);
         TiInitValSpec* v = reader.Read(k.in);
