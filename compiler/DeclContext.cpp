@@ -559,16 +559,20 @@ SymAttr* DeclContext::EndEnum(DeclPos /*endPos*/) {
 
 Subrange* DeclContext::MakeSubrange(const DeclBound& lo, const DeclBound& hi) {
     auto bound = [this](const DeclBound& b) -> int32_t {
-        IEC_CONSTANT* c = b.value;
+        // The caller's constant is only read: a negated copy is checked.
+        IEC_CONSTANT copy;
+        IEC_CONSTANT* c = nullptr;
+        if (b.value != nullptr) {
+            if (copy.CopyFrom(*b.value) != 0) {
+                ReportNoMemory(__LINE__);
+                return 0;
+            }
+            c = &copy;
+        }
         if (b.minus) {
             if (c != nullptr && c->IsInteger()) {
                 c->value.digit.Negate();
                 c->flags ^= iec::CONST_NEGATIVE;
-                if (c->typeId == iec::UNTYPED_INT && c->value.digit.IsNegative()) {
-                    c->typeId = iec::UNTYPED_SIGNED;
-                } else if (c->typeId == iec::UNTYPED_SIGNED && !c->value.digit.IsNegative()) {
-                    c->typeId = iec::UNTYPED_INT;
-                }
             } else if (c != nullptr && IsRealConstant(*c)) {
                 c->value.dbl = -c->value.dbl;
                 c->flags ^= iec::CONST_NEGATIVE;

@@ -151,8 +151,8 @@ using DeclPos = TextLocation;
 
 /// One bound of a subrange as the grammar found it: the literal's constant
 /// (null when the bound was no literal), whether a minus sign stood before
-/// it, and its position. The context reads the constant and may negate it;
-/// it never frees it.
+/// it, and its position. The context only reads the constant (a minus sign
+/// is applied to a copy); it never changes or frees it.
 struct DeclBound {
     IEC_CONSTANT* value = nullptr;
     bool minus = false;

@@ -77,6 +77,23 @@ TEST(DeclContextSubrange, Bounds) {
     }
 }
 
+// The bounds' constants belong to the caller: a minus sign is applied to a
+// copy, so one constant can serve twice.
+TEST(DeclContextSubrange, BoundConstantsAreOnlyRead) {
+    DeclEnv env;
+    Lit five("5");
+    const uint16_t flags = five.c.flags;
+    DeclBound lo{&five.c, true, DeclPos{}};
+    DeclBound hi{&five.c, false, DeclPos{}};
+    Subrange* r = env.ctx->MakeSubrange(lo, hi);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->GetLR(), -5);
+    EXPECT_EQ(r->GetUR(), 5);
+    EXPECT_EQ(five.c.flags, flags);
+    EXPECT_FALSE(five.c.value.digit.IsNegative());
+    Subrange::DeleteList(r);
+}
+
 TEST(DeclContextSubrange, SubrangeTypesAndGeneratedNames) {
     DeclEnv env;
     struct Case {
