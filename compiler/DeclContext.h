@@ -50,6 +50,12 @@
 // - Anonymous type records made here (structures, enumerations, arrays,
 //   subranges) belong to the context until a declaration takes them over;
 //   those left over by syntax errors are destroyed with the context.
+// - A structure or enumeration body pushes its own table as the current
+//   scope while it is open, so the names the scanner enters there are the
+//   components and values; a unit pushes its scope table likewise.
+// - Generated names follow the counter of the compilation, as they must:
+//   a later compilation that keeps the global table and declares an inline
+//   enumeration again gets the existing "ENUM$1", whatever its values are.
 #pragma once
 
 #include "compiler/TextLocation.h"

@@ -2,6 +2,14 @@
 // value's data type element by element and tells for each element which
 // record of the value covers it; TiInitValRepIter, the repetition iterator
 // it follows repetitions ("3(1, 2)") with.
+//
+// Decisions:
+// - Moving past the last component of a structure ends the walk (-1) like
+//   the end of any layout; it is no failure and writes no internal error.
+// - An element of a multi-dimensional array that a flat list initialises
+//   ("[1, 2, 3, 4, 5, 6]" for ARRAY[1..2, 1..3]) is covered by several
+//   records: GetCurrent gives the first of them, GetAsciiSpec gives null
+//   (no record has the element's type) and GetSublist refuses it (status 2).
 #pragma once
 
 #include "compiler/TiInitValSpec.h"
