@@ -839,6 +839,12 @@ void ParseContext::Resource(ParseValue& /*name*/, ParseValue& /*processor*/) {}
 
 void ParseContext::Task(ParseValue& /*name*/) {}
 
+void ParseContext::TaskInit(ParseValue& /*name*/, ParseValue& value) {
+    // The task's settings are read, not kept.
+    ReleaseLiteral(value.tok);
+    ReleaseOwned(value);
+}
+
 void ParseContext::ProgramInstance(ParseValue& /*name*/, ParseValue* /*task*/,
                                    ParseValue& /*type*/, ParseValue& args) {
     ReleaseOwned(args);
@@ -941,6 +947,7 @@ ParseValue ParseContext::AssignWithEqual(ParseValue& target, ParseValue& op, Par
 
 SymAttr* ParseContext::ResolveCallee(SymAttr* callee, TextLocation pos, bool* conversion) {
     *conversion = false;
+    callee = FindDefined(callee);
     if (callee == nullptr) {
         return nullptr;
     }
@@ -1215,7 +1222,7 @@ ParseValue ParseContext::CaseRange(ParseValue& lo, ParseValue* hi) {
 }
 
 ParseValue ParseContext::CaseName(ParseValue& name) {
-    SymAttr* s = name.tok.sym;
+    SymAttr* s = FindDefined(name.tok.sym);
     if (s != nullptr && s->GetKind() == sym::KIND_UNDEFINED) {
         // An enumeration value: of the selector's type first, else of any
         // enumeration type in the global table.
@@ -1328,8 +1335,37 @@ ParseValue ParseContext::RepeatNotClosed(ParseValue& kw, ParseValue& body, Parse
     return Repeat(kw, body, cond);
 }
 
+SymAttr* ParseContext::FindDefined(SymAttr* s) {
+    if (s == nullptr || s->GetKind() != sym::KIND_UNDEFINED || s->GetName() == nullptr ||
+        set == nullptr) {
+        return s;
+    }
+    // An undefined record can hide a declared one of an outer scope: the
+    // owner record of a unit's table stands for the unit (a function's
+    // result), and the scanner enters names it does not know where it is.
+    auto defined = [&](SymTab* t) -> SymAttr* {
+        SymAttr* r = t != nullptr ? t->lookup(s->GetName()) : nullptr;
+        return r != nullptr && r->GetKind() != sym::KIND_UNDEFINED ? r : nullptr;
+    };
+    if (SymAttr* r = defined(set->GetCurrent())) {
+        return r;
+    }
+    for (unsigned short i = 0; SymTab* t = set->GetStackTab(i); ++i) {
+        if (SymAttr* r = defined(t)) {
+            return r;
+        }
+    }
+    if (SymAttr* r = defined(set->GetUnitTab())) {
+        return r;
+    }
+    if (SymAttr* r = defined(set->GetGlobalTab())) {
+        return r;
+    }
+    return s;
+}
+
 ParseValue ParseContext::Symbol(ParseValue& name) {
-    SymAttr* s = name.tok.sym;
+    SymAttr* s = FindDefined(name.tok.sym);
     if (name.token == tok::NAME && s != nullptr && s->GetKind() == sym::KIND_UNDEFINED) {
         if (SymAttr* e = FindEnumerator(s->GetName())) {
             s = e;

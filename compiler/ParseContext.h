@@ -220,6 +220,7 @@ public:
     void Configuration(ParseValue& name);
     void Resource(ParseValue& name, ParseValue& processor);
     void Task(ParseValue& name);
+    void TaskInit(ParseValue& name, ParseValue& value);
     void ProgramInstance(ParseValue& name, ParseValue* task, ParseValue& type, ParseValue& args);
 
     // -------------------------------------------------------------- bodies
@@ -328,6 +329,7 @@ private:
     DeclPos Pos(const ParseValue& v) const { return v.pos; }
     short TypeOf(TiNode* n) const;
     SymAttr* FindEnumerator(const char* name);
+    SymAttr* FindDefined(SymAttr* s);
     SymAttr* SelectScopeType(TiNode* symbolNode, SymTab** table);
     TiNode* DeepestSymbol(TiNode* n) const;
     SymAttr* ResolveCallee(SymAttr* callee, TextLocation pos, bool* conversion);

@@ -79,9 +79,13 @@ bool Parser::Push(int newState, const ParseValue& value) {
     return true;
 }
 
+short Parser::Lex(TokenValue* value) {
+    return scanner->lex(value);
+}
+
 void Parser::FetchLookahead() {
     TokenValue tv;
-    short t = scanner->lex(&tv);
+    short t = Lex(&tv);
     lval = ParseValue();
     if (t == kScannerQuit) {
         scannerGaveUp = true;

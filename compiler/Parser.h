@@ -41,7 +41,7 @@ public:
     /// returns 1. `context` is not owned; it must outlive the parser.
     Parser(ParseContext* context, int capacity);
     /// Frees the stacks it allocated.
-    ~Parser();
+    virtual ~Parser();
     Parser(const Parser&) = delete;
     Parser& operator=(const Parser&) = delete;
 
@@ -61,6 +61,11 @@ public:
     int GetErrorCount() const { return errorCount; }
     /// The deepest stack index reached by the last parse.
     int GetMaxDepth() const { return maxDepth; }
+
+protected:
+    /// The next token of the running parse: the scanner's lex. A result of
+    /// -2 ends the parse; any other negative result is the end of input.
+    virtual short Lex(TokenValue* value);
 
 private:
     /// The reduction actions of the grammar (generated).

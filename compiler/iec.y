@@ -285,6 +285,7 @@ type_decl
     | decl_name ':' type_spec_init %prec MISSING_END
                                              { P.DeclareTypeNoSemicolon($1, $3); }
     | error ';'
+    | error
     ;
 
 /* A name being declared; an elementary type keyword in its place is
@@ -354,6 +355,7 @@ struct_comp
     | decl_name ':' type_spec_init %prec MISSING_END
                                              { P.DeclareComponentNoSemicolon($1, $3); }
     | error ';'
+    | error
     ;
 
 dims
@@ -481,6 +483,7 @@ var_decl
     | var_names ':' access_path ':' type_spec access_direction ';'
                                              { P.DeclareAccess($3, $5); }
     | error ';'                              { P.DropDeclaration(); }
+    | error                                  { P.DropDeclaration(); }
     ;
 
 var_names
@@ -861,8 +864,8 @@ task_inits
     ;
 
 task_init
-    : IDENT ASSIGN literal                   { P.Discard($3); }
-    | IDENT ASSIGN variable                  { P.Discard($3); }
+    : IDENT ASSIGN literal                   { P.TaskInit($1, $3); }
+    | IDENT ASSIGN variable                  { P.TaskInit($1, $3); }
     ;
 
 program_config
