@@ -15,6 +15,7 @@
 #include "compiler/TiInitValSpec.h"
 #include "compiler/TiNode.h"
 #include "compiler/TiScanner.h"
+#include "compiler/TiVariable.h"
 
 #include <cstdio>
 #include <new>
@@ -336,7 +337,7 @@ short morval::Parse(const char* text, const char* sourceName, AISection* section
     return result;
 }
 
-short morval::ParseVar(const char* text, TiVariable** var, ErrDesc** errors, bool /*flag*/) {
+short morval::ParseVar(const char* text, TiVariable** var, ErrDesc** errors, bool flag) {
     char line[96];
     std::snprintf(line, sizeof line, "morval::ParseVar %.64s", text != nullptr ? text : "");
     Trace(line);
@@ -350,7 +351,30 @@ short morval::ParseVar(const char* text, TiVariable** var, ErrDesc** errors, boo
         ReportInternal(status, __LINE__);
         return static_cast<short>(status);
     }
-    return PV_UNAVAILABLE;
+    TiCompOptions runOpts(true);
+    runOpts.langFlags = langFlags;
+    runOpts.modeFlags |= MODE_PARSE_VAR | MODE_QUERY_VAR;
+    runOpts.hostFlags |= HOST_READER;
+    if (flag) {
+        runOpts.langFlags |= TiCompOptions::TildeLiterals;
+    }
+    ResetErrors(nullptr);
+    bool collecting = errMess->IsCollecting();
+    if (errors != nullptr) {
+        errMess->SetCollect(true);
+    }
+    TiVariable* parsed = nullptr;
+    short result = TiVariable::Parse(text, st_set, errMess, &runOpts, TiVarModes{}, &parsed);
+    if (var != nullptr) {
+        *var = parsed;
+    } else {
+        delete parsed;
+    }
+    if (errors != nullptr) {
+        *errors = errMess->TakeCollected();
+        errMess->SetCollect(collecting);
+    }
+    return result;
 }
 
 short morval::ParseInitVal(const char* text, SymAttr* type, TiInitValSpec** value,

@@ -19,8 +19,12 @@
 //   for warnings alike, as the sink's limits do; otherwise the limit is the
 //   maximum minus what was counted so far, at least 1 once anything was
 //   counted (warnings at or over a non-zero maximum: 1).
-// - ParseVar needs the access paths (TiVariable), which this library does
-//   not build yet: it traces, clears its outputs and returns 170.
+// - ParseVar reads the path with TiVariable::Parse under a private copy of
+//   the default options that takes over the facade's langFlags, so that a
+//   path is spelled by the rules of the declarations it names. No target
+//   can be checked here: `flag` alone sets TildeLiterals for the run. The
+//   result is TiVariable::Parse's: 0; 1 when errors were reported; -2 for a
+//   null text; -1 out of memory.
 // - ParseInitVal returns 0 for a value that parsed and fits the type; 1 for
 //   text that could not be parsed or held no value (errors reported); the
 //   check's code when the value does not fit (the value is then destroyed).
@@ -84,8 +88,6 @@ constexpr short DV_NO_TABLE = 131;     ///< the unit has no scope table
 constexpr short DV_NOT_FOUND = 132;    ///< the name is not declared there
 constexpr short DV_NOT_DELETABLE = 134;///< not a variable of a deletable section
 
-/// ParseVar: access paths are not available in this library.
-constexpr short PV_UNAVAILABLE = 170;
 /// ParseInitVal: the text could not be parsed or held no value.
 constexpr short PI_NO_VALUE = 1;
 
@@ -151,9 +153,11 @@ public:
     short Parse(const char* text, const char* sourceName, AISection* section, TiNode** tree,
                 ErrCount* counts, AST_Update* update);
 
-    /// Parses one variable access path. Not available here: traces
-    /// "morval::ParseVar %s", sets *var and *errors (when given) to null and
-    /// returns 170 (or the status).
+    /// Parses one variable access path against the current declarations.
+    /// Traces "morval::ParseVar %s". *var (when given) receives the path
+    /// (owned by the caller) or null; with `errors` the messages are
+    /// collected and the list handed over. 0; 1 errors; -2 null text; -1
+    /// out of memory; or the status.
     short ParseVar(const char* text, TiVariable** var, ErrDesc** errors, bool flag);
     /// Parses an initial value for `type` and checks it. *value (when given)
     /// receives it (owned by the caller; TiDelInitValSpecList) or null.
