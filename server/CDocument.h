@@ -69,14 +69,19 @@ public:
     ULONG Release() override;
 
     // IDispatch: served from the description of IVarsvc in the registered
-    // library "Varsvc" 1.0; TYPE_E_LIBNOTREGISTERED when it is not
-    // registered. No type information is handed out.
+    // library "Varsvc" 1.0, looked up at the first call of the process and
+    // kept; TYPE_E_LIBNOTREGISTERED while it is not registered. No type
+    // information is handed out.
     HRESULT GetTypeInfoCount(UINT* count) override;
     HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
                           DISPID* dispids) override;
     HRESULT Invoke(DISPID dispid, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                    VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) override;
+
+    /// Forgets the kept type description, so that the next IDispatch call
+    /// looks the registered library up again (as in a new process).
+    static void ForgetTypeInfo();
 
     // Logins, projects, stamps and the control packet (CDocument.cpp).
     HRESULT ExecRequ(VARIANT* xPacket, SHORT* rc) override;
