@@ -149,6 +149,9 @@ short morval::reset(short mode) {
     if (status == 0) {
         Release(db_if, __LINE__);
         db_if = Registered(new (std::nothrow) TiDB(database, st_set, errMess), __LINE__);
+        if (db_if != nullptr && db_if->GetConstrStatus() != 0) {
+            Release(db_if, __LINE__); // an adapter without its unit name is none
+        }
         if (db_if == nullptr) {
             status = ST_NO_ADAPTER;
             ReportNoMemory(__LINE__);
