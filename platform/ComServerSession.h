@@ -53,9 +53,15 @@ public:
     size_t OutputSize() const { return m_out.size() - m_outStart; }
     /// Drops the first `n` bytes of the output (they were sent).
     void Consumed(size_t n);
-    /// False while so many replies wait unsent that no more requests
-    /// should be read (kWireMaxPendingReplyBytes).
-    bool WantsInput() const { return OutputSize() <= kWireMaxPendingReplyBytes; }
+    /// Bytes received and not yet served.
+    size_t InputSize() const { return m_in.size() - m_inStart; }
+    /// False while so many replies wait unsent (kWireMaxPendingReplyBytes)
+    /// or so many received bytes wait unserved (one largest frame) that no
+    /// more should be read: the connection's memory stays bounded however
+    /// fast a client sends.
+    bool WantsInput() const {
+        return OutputSize() <= kWireMaxPendingReplyBytes && InputSize() < kWireHeaderBytes + kWireMaxFrameBytes;
+    }
 
     /// Objects the connection holds.
     size_t ObjectCount() const { return m_objects.size(); }

@@ -316,4 +316,13 @@ TEST_F(ComServerSessionTest, UnreadRepliesStopInput) {
     EXPECT_TRUE(m_session->WantsInput());
 }
 
+TEST_F(ComServerSessionTest, UnservedInputStopsInput) {
+    hello();
+    Bytes burst(kWireHeaderBytes + kWireMaxFrameBytes - 1, 0);
+    m_session->Receive(burst.data(), burst.size());
+    EXPECT_TRUE(m_session->WantsInput()) << "one byte short of the limit";
+    m_session->Receive(burst.data(), 1);
+    EXPECT_FALSE(m_session->WantsInput()) << "one largest frame is buffered at most";
+}
+
 } // namespace

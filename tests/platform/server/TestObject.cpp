@@ -16,6 +16,7 @@
 std::atomic<long> g_testObjectsAlive{0};
 std::atomic<long> g_testWorkRunning{0};
 std::atomic<long> g_testWorkMaxRunning{0};
+std::atomic<long> g_testWorkSleepLimitMs{60000};
 void (*g_testQuitHook)() = nullptr;
 
 namespace {
@@ -67,6 +68,10 @@ constexpr MemberDescription kMembers[] = {
     DispMember<&ITestObject::MaxConcurrency>(19, u"MaxConcurrency", u"method MaxConcurrency", INVOKE_FUNC, kMaxConcurrency),
 };
 
+// Arithmetic of the test members wraps around in 32 bits, whatever the
+// arguments (modular conversion, well defined since C++20).
+LONG wrap(uint32_t v) { return static_cast<LONG>(v); }
+
 class TestObject final : public ITestObject {
 public:
     TestObject() { ++g_testObjectsAlive; }
@@ -115,7 +120,7 @@ public:
     }
 
     HRESULT Add(LONG a, LONG b, LONG* sum) override {
-        *sum = static_cast<LONG>(static_cast<int64_t>(a) + b);
+        *sum = wrap(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
         return S_OK;
     }
     HRESULT Concat(BSTR a, BSTR b, BSTR* joined) override {
@@ -138,7 +143,7 @@ public:
         return SysReAllocStringLen(text, s.data(), static_cast<UINT>(s.size())) ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT MakeStrings(LONG count, LONG length, VARIANT* array) override {
-        if (count < 0 || length < 0)
+        if (count < 0 || length < 0 || static_cast<int64_t>(count) * (length + 1) > (1 << 24))
             return E_INVALIDARG;
         SAFEARRAY* psa = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(count));
         if (!psa)
@@ -163,17 +168,17 @@ public:
         SafeArrayGetLBound(psa, 1, &lb);
         SafeArrayGetUBound(psa, 1, &ub);
         int64_t total = 0;
-        for (LONG i = lb; i <= ub; ++i) {
-            LONG v;
+        for (int64_t k = lb; k <= ub; ++k) {
+            LONG i = static_cast<LONG>(k), v = 0;
             SafeArrayGetElement(psa, &i, &v);
             total += v;
         }
-        *sum = static_cast<LONG>(total);
+        *sum = wrap(static_cast<uint32_t>(total));
         return S_OK;
     }
     HRESULT Optional(LONG a, VARIANT b, LONG* result) override {
         if (b.vt == VT_ERROR && b.scode == DISP_E_PARAMNOTFOUND) {
-            *result = a * 1000 - 1;   // tells the test that b was missing
+            *result = wrap(static_cast<uint32_t>(a) * 1000u - 1u);  // tells the test that b was missing
             return S_OK;
         }
         VARIANT n;
@@ -181,7 +186,7 @@ public:
         HRESULT hr = VariantChangeType(&n, &b, 0, VT_I4);
         if (FAILED(hr))
             return hr;
-        *result = a * 1000 + n.lVal;
+        *result = wrap(static_cast<uint32_t>(a) * 1000u + static_cast<uint32_t>(n.lVal));
         return S_OK;
     }
     HRESULT Fail(LONG hr) override { return hr; }
@@ -204,7 +209,8 @@ public:
         long seen = g_testWorkMaxRunning.load();
         while (now > seen && !g_testWorkMaxRunning.compare_exchange_weak(seen, now)) {
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        long limit = g_testWorkSleepLimitMs.load();
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds < 0 ? 0 : milliseconds > limit ? limit : milliseconds));
         *threadId = static_cast<LONG>(syscall(SYS_gettid));
         --g_testWorkRunning;
         return S_OK;
@@ -229,7 +235,7 @@ public:
         SafeArrayAccessData(psa, reinterpret_cast<void**>(&data));
         const ULONG size = SafeArrayGetElemsize(psa);
         std::string tmp(size, '\0');
-        for (LONG i = 0, j = ub - lb; i < j; ++i, --j) {
+        for (int64_t i = 0, j = static_cast<int64_t>(ub) - lb; i < j; ++i, --j) {
             std::memcpy(tmp.data(), data + i * size, size);
             std::memcpy(data + i * size, data + j * size, size);
             std::memcpy(data + j * size, tmp.data(), size);
@@ -238,7 +244,7 @@ public:
         return S_OK;
     }
     HRESULT Triple(LONG a, LONG b, LONG* c) override {
-        *c = a + b + *c;
+        *c = wrap(static_cast<uint32_t>(a) + static_cast<uint32_t>(b) + static_cast<uint32_t>(*c));
         return S_OK;
     }
     HRESULT Quit() override {
