@@ -110,6 +110,11 @@ size_t KorvaneProject::VariableCount() {
     return table.Size();
 }
 
+size_t KorvaneProject::CatalogueMemoryBytes() {
+    CsLock hold(lock);
+    return table.MemoryBytes();
+}
+
 void KorvaneProject::BeginGeneration() {
     CsLock hold(lock);
     generation = ++g_generation;

@@ -116,6 +116,8 @@ public:
     uint64_t Generation();
     /// Number of variables in the catalogue.
     size_t VariableCount();
+    /// Bytes of memory the catalogue holds (for measurements).
+    size_t CatalogueMemoryBytes();
 
     // ---------------------------------------------------------- var file
 

@@ -16,6 +16,21 @@ using namespace varsvc;
 
 namespace {
 constexpr char kVersionStamp[] = "Korvane 2.5";
+/// Bytes per variable line that the size hint assumes: a real line is
+/// rarely shorter, so the hint rarely over-reserves.
+constexpr long kHintBytesPerLine = 96;
+
+// A hint for the table: the variables a file of this size holds at least
+// roughly. The read position stays where it was.
+size_t ExpectedVariables(FILE* file) {
+    const long here = ftell(file);
+    if (here < 0 || fseek(file, 0, SEEK_END) != 0)
+        return 0;
+    const long size = ftell(file);
+    if (fseek(file, here, SEEK_SET) != 0 || size < here)
+        return 0;
+    return static_cast<size_t>((size - here) / kHintBytesPerLine);
+}
 } // namespace
 
 FILE* KorvaneProject::OpenVarFile() {
@@ -71,14 +86,15 @@ int KorvaneProject::ReadHeader(FILE* file, unsigned short& date, int32_t& msec) 
 bool KorvaneProject::ReadVarLine(FILE* file, bool& eof) {
     CsLock hold(lock);
     char line[kVarLineBufferSize];
+    size_t length = 0;
     // The end-of-file state after the read decides, as the C runtime keeps
     // it: a last line without line end ends the file before its end line.
     // A read error counts the same way.
-    if (!ReadTextLine(file, line, sizeof line) || feof(file) || ferror(file)) {
+    if (!ReadTextLine(file, line, sizeof line, length) || feof(file) || ferror(file)) {
         eof = true;
         return false;
     }
-    size_t length = TrimTrailingSpace(line);
+    length = TrimTrailingSpace(line, length);
     std::string_view text(line, length);
     if (IsEndLine(text)) {
         eof = true;
@@ -88,6 +104,7 @@ bool KorvaneProject::ReadVarLine(FILE* file, bool& eof) {
 
     VarFields f;
     SplitVarFields(text, f);
+    const uint32_t keyHash = table.Prepare(f[0]);
     int32_t typeId = 0;
     if (!TypeIdOf(f[4], typeId)) {
         std::string typeName(f[4]);
@@ -115,7 +132,7 @@ bool KorvaneProject::ReadVarLine(FILE* file, bool& eof) {
     if (attr == 0 && kind >= 6 && kind <= 9)
         attr = 3;
     r.VarAttr = attr;
-    return table.Insert(r);
+    return table.Insert(r, keyHash);
 }
 
 bool KorvaneProject::bRead(bool force) {
@@ -164,6 +181,7 @@ bool KorvaneProject::bRead(bool force) {
         Trace(1, "", 0, "KorvaneProject::bRead: reading var file.\n");
         loaded = true;
         table.Clear();
+        table.Reserve(ExpectedVariables(file));
         lineNumber = 3;
         for (;;) {
             bool eof = false;

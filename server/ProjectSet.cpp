@@ -35,6 +35,16 @@ void ProjectSet::SetDefaultTypeCompilerFactory(TypeCompilerFactory factory) {
     DefaultFactory() = std::move(factory);
 }
 
+TypeCompilerFactory ProjectSet::TypeCompilers() {
+    CsLock hold(lock);
+    return compilerFactory;
+}
+
+void ProjectSet::SetTypeCompilers(TypeCompilerFactory factory) {
+    CsLock hold(lock);
+    compilerFactory = std::move(factory);
+}
+
 std::unique_ptr<TypeCompiler> ProjectSet::MakeCompiler() const {
     return compilerFactory ? compilerFactory() : nullptr;
 }

@@ -32,6 +32,11 @@ public:
     /// first called.
     static void SetDefaultTypeCompilerFactory(TypeCompilerFactory factory);
 
+    /// The factory that gives new projects of this set their type compiler,
+    /// and its replacement (for projects made from then on).
+    TypeCompilerFactory TypeCompilers();
+    void SetTypeCompilers(TypeCompilerFactory factory);
+
     /// Under the set lock: the first project in set order whose full path
     /// equals `path` byte for byte; null when none.
     KorvaneProject* FindProject(const std::string& path);

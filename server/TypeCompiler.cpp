@@ -14,9 +14,13 @@
 namespace {
 // The file that TypeFileLineReader reads: a plain C callback has no context,
 // so the file being compiled is process-wide, and compilations take turns.
-std::mutex g_compileLock;
 FILE* g_currentTypeFile = nullptr;
 } // namespace
+
+std::mutex& TypeCompiler::ProcessLock() {
+    static std::mutex lock;
+    return lock;
+}
 
 char* TypeFileLineReader(char* buffer, unsigned short size) {
     if (buffer == nullptr || g_currentTypeFile == nullptr || size < 2)
@@ -42,7 +46,7 @@ bool TypeCompiler::Compile(const std::string& path) {
     if (file == nullptr)
         return false;
     {
-        std::lock_guard<std::mutex> guard(g_compileLock);
+        std::lock_guard<std::mutex> guard(ProcessLock());
         g_currentTypeFile = file;
         ParseTypeFile(&TypeFileLineReader);
         g_currentTypeFile = nullptr;

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 class SymAttr;
@@ -64,6 +65,10 @@ public:
     SymAttr* LookupByName(const std::string& name);
 
 protected:
+    /// The process-wide lock under which compilations run (the line reader's
+    /// current file is process-wide). Implementations also take it around
+    /// other process-wide compiler state; it is not recursive.
+    static std::mutex& ProcessLock();
     /// The symbol tables of the instance (null without one).
     virtual SymTabSet* Tables() = 0;
     /// Lets the instance parse the lines that `reader` delivers, under the

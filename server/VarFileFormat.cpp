@@ -7,17 +7,24 @@
 namespace varsvc {
 
 bool ReadTextLine(FILE* file, char* buffer, int size) {
+    size_t length = 0;
+    return ReadTextLine(file, buffer, size, length);
+}
+
+bool ReadTextLine(FILE* file, char* buffer, int size, size_t& length) {
     buffer[0] = '\0';
+    length = 0;
     if (file == nullptr || size < 2)
         return false;
     if (fgets(buffer, size, file) == nullptr) {
         buffer[0] = '\0';
         return false;
     }
-    size_t length = strlen(buffer);
+    length = strlen(buffer);
     if (length >= 2 && buffer[length - 2] == '\r' && buffer[length - 1] == '\n') {
         buffer[length - 2] = '\n';
         buffer[length - 1] = '\0';
+        --length;
     } else if (length == static_cast<size_t>(size - 1) && buffer[length - 1] == '\r') {
         // The buffer ends in the middle of a CR LF pair: text mode would have
         // delivered the pair as one line feed, which fits in place of the CR.
@@ -31,8 +38,12 @@ bool ReadTextLine(FILE* file, char* buffer, int size) {
 }
 
 size_t TrimTrailingSpace(char* line) {
-    size_t length = strlen(line);
-    while (length > 0 && isspace(static_cast<unsigned char>(line[length - 1])))
+    return TrimTrailingSpace(line, strlen(line));
+}
+
+size_t TrimTrailingSpace(char* line, size_t length) {
+    // The C isspace set of the "C" locale: blank, \t \n \v \f \r.
+    while (length > 0 && (line[length - 1] == ' ' || (line[length - 1] >= '\t' && line[length - 1] <= '\r')))
         --length;
     line[length] = '\0';
     return length;
@@ -43,15 +54,16 @@ bool IsEndLine(std::string_view line) {
 }
 
 void SplitVarFields(std::string_view line, VarFields& fields) {
-    size_t pos = 0;
+    const char* p = line.data();
+    const char* const end = p + line.size();
     for (std::string_view& field : fields) {
-        while (pos < line.size() && line[pos] == ',')
-            ++pos;
-        size_t end = pos;
-        while (end < line.size() && line[end] != ',')
-            ++end;
-        field = line.substr(pos, end - pos);
-        pos = end;
+        while (p < end && *p == ',')
+            ++p;
+        const char* stop = p;
+        while (stop < end && *stop != ',')
+            ++stop;
+        field = std::string_view(p, static_cast<size_t>(stop - p));
+        p = stop;
     }
 }
 

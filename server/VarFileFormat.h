@@ -18,10 +18,14 @@ namespace varsvc {
 /// of the buffer. Returns false when nothing could be read (end of file or
 /// a read error); the buffer then holds an empty text.
 bool ReadTextLine(FILE* file, char* buffer, int size);
+/// The same, with the length of the text read in `length`.
+bool ReadTextLine(FILE* file, char* buffer, int size, size_t& length);
 
 /// Removes trailing white space (C isspace, on unsigned bytes) in place and
 /// returns the remaining length.
 size_t TrimTrailingSpace(char* line);
+/// The same for a line of known length.
+size_t TrimTrailingSpace(char* line, size_t length);
 
 /// True for the end line (after trailing white space is removed): at least
 /// 6 characters that begin and end with "@#$".

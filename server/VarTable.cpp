@@ -45,9 +45,19 @@ void VarTable::Clear() {
     chunks.shrink_to_fit();
     chunkUsed = 0;
     count = 0;
-    std::vector<Index>().swap(hash);
+    std::vector<uint64_t>().swap(hash);
     std::vector<Index>().swap(order);
     orderedCount = 0;
+}
+
+void VarTable::Reserve(size_t records) {
+    if (records > kMaxRecords)
+        records = kMaxRecords;
+    size_t slots = kMinHashSlots;
+    while (slots < records * 2)
+        slots *= 2;
+    while (hash.size() < slots)
+        GrowHash();
 }
 
 VarTable::Packed& VarTable::Slot(Index index) {
@@ -76,7 +86,7 @@ bool VarTable::StoreText(std::string_view name, std::string_view comment, uint32
         // A text never straddles two chunks; the rest of the old one stays unused.
         if (chunks.size() >= kMaxChunks)
             return false;
-        chunks.push_back(std::make_unique<char[]>(kChunkBytes));
+        chunks.push_back(std::unique_ptr<char[]>(new char[kChunkBytes]));
         chunkUsed = 0;
     }
     char* at = chunks.back().get() + chunkUsed;
@@ -89,14 +99,14 @@ bool VarTable::StoreText(std::string_view name, std::string_view comment, uint32
     return true;
 }
 
-uint64_t VarTable::HashKey(std::string_view name) {
-    // FNV-1a over the lower-cased bytes.
+uint32_t VarTable::HashKey(std::string_view name) {
+    // FNV-1a over the lower-cased bytes, folded to 32 bits.
     uint64_t h = 1469598103934665603ull;
     for (char c : name) {
         h ^= LowerAsciiByte(static_cast<unsigned char>(c));
         h *= 1099511628211ull;
     }
-    return h ^ (h >> 29);
+    return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
 int VarTable::CompareKeys(std::string_view a, std::string_view b) {
@@ -114,19 +124,30 @@ int VarTable::CompareKeys(std::string_view a, std::string_view b) {
 
 bool VarTable::GrowHash() {
     size_t slots = hash.empty() ? kMinHashSlots : hash.size() * 2;
-    std::vector<Index> grown(slots, 0);
+    std::vector<uint64_t> grown(slots, 0);
     const size_t mask = slots - 1;
-    for (size_t i = 0; i < count; ++i) {
-        size_t s = HashKey(Name(Slot(static_cast<Index>(i)))) & mask;
+    for (uint64_t slot : hash) {
+        if (slot == 0)
+            continue;
+        size_t s = (slot >> 32) & mask;
         while (grown[s] != 0)
             s = (s + 1) & mask;
-        grown[s] = static_cast<Index>(i + 1);
+        grown[s] = slot;
     }
     hash.swap(grown);
     return true;
 }
 
-bool VarTable::Insert(const VarRecord& r) {
+uint32_t VarTable::Prepare(std::string_view name) const {
+    const uint32_t h = HashKey(name);
+    if (!hash.empty())
+        __builtin_prefetch(&hash[h & (hash.size() - 1)]);
+    return h;
+}
+
+bool VarTable::Insert(const VarRecord& r) { return Insert(r, HashKey(r.VarName)); }
+
+bool VarTable::Insert(const VarRecord& r, uint32_t h) {
     if (r.VarName.size() > 0xFFFF || r.VarCmnt.size() > 0xFFFF || count >= kMaxRecords)
         return false;
     if (r.VarKind < INT16_MIN || r.VarKind > INT16_MAX || r.VarIECMemDescSectID < INT16_MIN ||
@@ -134,13 +155,15 @@ bool VarTable::Insert(const VarRecord& r) {
         r.VarIECMemDescSectCIx > INT16_MAX || r.VarAttr < INT8_MIN || r.VarAttr > INT8_MAX)
         return false;
 
-    // Keep the hash at most half full, then probe for the key.
+    // Keep the hash at most half full, then probe for the key; only equal
+    // hashes need the names compared.
     if ((count + 1) * 2 > hash.size())
         GrowHash();
     const size_t mask = hash.size() - 1;
-    size_t s = HashKey(r.VarName) & mask;
+    size_t s = h & mask;
     while (hash[s] != 0) {
-        if (CompareKeys(Name(Slot(hash[s] - 1)), r.VarName) == 0)
+        if ((hash[s] >> 32) == h &&
+            CompareKeys(Name(Slot(static_cast<Index>((hash[s] & 0xFFFFFFFFu) - 1))), r.VarName) == 0)
             return false;
         s = (s + 1) & mask;
     }
@@ -149,7 +172,7 @@ bool VarTable::Insert(const VarRecord& r) {
     if (!StoreText(r.VarName, r.VarCmnt, text))
         return false;
     if ((count & (kRecordsPerBlock - 1)) == 0)
-        blocks.push_back(std::make_unique<Packed[]>(kRecordsPerBlock));
+        blocks.push_back(std::unique_ptr<Packed[]>(new Packed[kRecordsPerBlock]));
     Packed& p = Slot(static_cast<Index>(count));
     p.text = text;
     p.nameLength = static_cast<uint16_t>(r.VarName.size());
@@ -163,7 +186,7 @@ bool VarTable::Insert(const VarRecord& r) {
     p.componentIndex = static_cast<int16_t>(r.VarIECMemDescSectCIx);
     p.attr = static_cast<int8_t>(r.VarAttr);
     ++count;
-    hash[s] = static_cast<Index>(count);
+    hash[s] = (uint64_t{h} << 32) | count;
     return true;
 }
 
@@ -187,20 +210,23 @@ bool VarTable::Find(std::string_view lowerKey, Index& index) const {
     if (count == 0)
         return false;
     const size_t mask = hash.size() - 1;
-    size_t s = HashKey(lowerKey) & mask;
-    while (hash[s] != 0) {
-        std::string_view name = Name(Slot(hash[s] - 1));
+    const uint32_t h = HashKey(lowerKey);
+    size_t s = h & mask;
+    for (; hash[s] != 0; s = (s + 1) & mask) {
+        if ((hash[s] >> 32) != h)
+            continue;
+        const Index candidate = static_cast<Index>((hash[s] & 0xFFFFFFFFu) - 1);
+        std::string_view name = Name(Slot(candidate));
         if (name.size() == lowerKey.size()) {
             bool equal = true;
             for (size_t i = 0; i < name.size() && equal; ++i)
                 equal = LowerAsciiByte(static_cast<unsigned char>(name[i])) ==
                         static_cast<unsigned char>(lowerKey[i]);
             if (equal) {
-                index = hash[s] - 1;
+                index = candidate;
                 return true;
             }
         }
-        s = (s + 1) & mask;
     }
     return false;
 }
@@ -258,5 +284,5 @@ bool VarTable::KeyStartsWith(Index index, std::string_view lowerPrefix) const {
 
 size_t VarTable::MemoryBytes() const {
     return blocks.size() * kRecordsPerBlock * sizeof(Packed) + chunks.size() * size_t{kChunkBytes} +
-           hash.capacity() * sizeof(Index) + order.capacity() * sizeof(Index);
+           hash.capacity() * sizeof(uint64_t) + order.capacity() * sizeof(Index);
 }

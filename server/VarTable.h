@@ -5,9 +5,10 @@
 // The table is filled by a read of the var file, line by line, and emptied
 // before the next read, so it is stored compactly instead of as a node-based
 // tree: records of 32 bytes in fixed blocks, names and comments in one
-// arena of fixed chunks, an open-addressing hash of record numbers for exact
-// lookup and duplicate detection at insertion, and a sorted list of record
-// numbers for ordered walks, rebuilt on the first walk after an insertion.
+// arena of fixed chunks, an open-addressing hash (slots of the key's 32-bit
+// hash and its record number) for exact lookup and duplicate detection at
+// insertion, and a sorted list of record numbers for ordered walks, rebuilt
+// on the first walk after an insertion.
 // The lower-cased key is not stored: comparisons lower-case the name's A-Z
 // on the fly.
 #pragma once
@@ -31,11 +32,21 @@ public:
 
     /// Removes every record and frees the storage.
     void Clear();
+    /// Prepares the hash for about `records` records, so that a read of a
+    /// known size does not rehash while it grows. A hint only.
+    void Reserve(size_t records);
     /// Copies `record` in under the lower-cased VarName. False (nothing
     /// stored) when that key is present already, when the name or comment
     /// is 65536 bytes or longer, or when the table's storage is exhausted
     /// (more than 4 GiB of text or 2^32 - 2 records).
     bool Insert(const VarRecord& record);
+    /// The key's hash for Insert(record, hash), with the hash slot it starts
+    /// at fetched ahead into the cache: a reader that prepares a line's
+    /// name before it works on the rest of the line hides most of the
+    /// memory latency of the insertion.
+    uint32_t Prepare(std::string_view name) const;
+    /// Insert with the hash that Prepare gave for record.VarName.
+    bool Insert(const VarRecord& record, uint32_t preparedHash);
     /// Number of records.
     size_t Size() const { return count; }
     /// The record with that number (Index < Size()); its texts point into
@@ -64,14 +75,16 @@ private:
     bool StoreText(std::string_view name, std::string_view comment, uint32_t& offset);
     const char* TextAt(uint32_t offset) const;
     bool GrowHash();
-    static uint64_t HashKey(std::string_view name);
+    static uint32_t HashKey(std::string_view name);
     static int CompareKeys(std::string_view a, std::string_view b);
 
     std::vector<std::unique_ptr<Packed[]>> blocks; // records, kRecordsPerBlock each
     std::vector<std::unique_ptr<char[]>> chunks;    // text arena, kChunkBytes each
     uint32_t chunkUsed = 0;                         // bytes used in the last chunk
     size_t count = 0;
-    std::vector<Index> hash; // record number + 1, 0 = empty slot; size a power of two
+    // Slots: hash << 32 | (record number + 1), 0 = empty; a power of two.
+    // The stored hash spares name comparisons on probes and rehashing.
+    std::vector<uint64_t> hash;
     std::vector<Index> order;
     size_t orderedCount = 0; // records covered by `order`
 };

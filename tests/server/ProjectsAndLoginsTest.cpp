@@ -336,16 +336,21 @@ TEST_F(ProjectsAndLogins, TwoLoginsReadingWhileOneReReads) {
     (void)cutShort;
 }
 
-TEST(ProcessWideSets, InstancesAndTheDefaultFactory) {
+TEST(ProcessWideSets, InstancesServeTheStaticOperations) {
     ProjectEnv env(DeclareSmallTypes);
     env.WriteVar(VarFileText({"v,1,1,0,INT,2,4,100,0,0,0,0,c"}));
-    ProjectSet::SetDefaultTypeCompilerFactory(env.Factory());
     ProjectSet& set = ProjectSet::Instance();
     C_LoginSet& logins = C_LoginSet::Instance();
     EXPECT_EQ(&set, &ProjectSet::Instance());
     EXPECT_EQ(&logins, &C_LoginSet::Instance());
+    // Other tests of the process may use the process-wide set as well: its
+    // factory is replaced for this test only.
+    TypeCompilerFactory previous = set.TypeCompilers();
+    set.SetTypeCompilers(env.Factory());
     KorvaneProject* p = nullptr;
-    ASSERT_TRUE(KorvaneProject::FindOrAddProject(env.ProjectPath(), p));
+    const bool added = KorvaneProject::FindOrAddProject(env.ProjectPath(), p);
+    set.SetTypeCompilers(previous);
+    ASSERT_TRUE(added);
     EXPECT_EQ(set.FindProject(env.ProjectPath()), p);
     Login* login = nullptr;
     ASSERT_TRUE(logins.bAdd("x", login));
