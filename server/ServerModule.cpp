@@ -2,13 +2,26 @@
 // of the command line.
 #include "server/ServerModule.h"
 
+#include <unistd.h>
+
 #include <cctype>
 
+#include "platform/ComRuntime.h"
+#include "platform/Environment.h"
 #include "platform/HandleTable.h"
 #include "platform/MessageLoop.h"
 #include "platform/Sync.h"
+#include "platform/TypeLibRegistration.h"
+#include "server/CDocument.h"
+#include "server/LoginSet.h"
+#include "server/ProjectSet.h"
+#include "server/ServerRegistration.h"
+#include "server/VarsvcTypeLib.h"
 
 namespace {
+
+// Longest program path looked for.
+constexpr size_t kMaxProgramPath = 32768;
 
 // Compares `text` from `pos` to its end with `word`, ignoring ASCII case.
 bool RestEquals(const std::string& text, size_t pos, const char* word) {
@@ -151,4 +164,108 @@ void ServerModule::Monitor() {
     CloseHandle(event);
     PostQuit();
     monitorDone.store(true);
+}
+
+// ----------------------------------------------------------------- program
+
+namespace {
+
+// The program's full path ("" when it cannot be found).
+std::string ProgramPath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return std::string();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= kMaxProgramPath)
+            return std::string();
+        path.resize(path.size() * 2);
+    }
+}
+
+// True when the last component of `path` names the server's program file,
+// without regard to case.
+bool IsServerProgram(const std::string& path, size_t nameStart) {
+    std::string name = path.substr(nameStart);
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == "varsvc" || name == "varsvc.exe";
+}
+
+// Makes the program's directory the current one when the program file is
+// the server's (see the file comment of ServerModule.h).
+void EnterProgramDirectory(const std::string& programPath) {
+    const size_t slash = programPath.find_last_of("/\\");
+    if (slash == std::string::npos || !IsServerProgram(programPath, slash + 1))
+        return;
+    const std::string directory = slash == 0 ? std::string("/") : programPath.substr(0, slash);
+    // The platform layer has no SetCurrentDirectoryA; the directory is
+    // entered directly. A failure leaves the current directory as it was.
+    if (chdir(directory.c_str()) != 0)
+        return;
+}
+
+} // namespace
+
+int VarsvcRun(int argc, char** argv, TypeCompilerFactory compilers) {
+    const std::string programPath = ProgramPath();
+    // The program's type library, as Windows loads it from the program file.
+    TypeLibAddCompiled(&kVarsvcTypeLib);
+
+    switch (ScanCommandLine(JoinCommandLine(argc, argv))) {
+    case ServerCommand::RegServer:
+        return FAILED(RegisterVarsvcServer(programPath, false)) ? 1 : 0;
+    case ServerCommand::UnregServer:
+        return FAILED(UnregisterVarsvcServer(false)) ? 1 : 0;
+    case ServerCommand::Run:
+        break;
+    }
+
+    // 1. A single-threaded apartment on the main thread.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 1;
+    ServerModule& module = ServerModule::Instance();
+    module.SetMainThread(GetCurrentThreadId());
+
+    // 2. Registration when the application entry is missing.
+    if (!VarsvcIsRegistered() && FAILED(RegisterVarsvcServer(programPath, true))) {
+        CoUninitialize();
+        return 1;
+    }
+
+    // 3. The current directory from the program's location.
+    EnterProgramDirectory(programPath);
+
+    // The process-wide sets, the project set first so that the logins go
+    // first at the end.
+    ProjectSet::SetDefaultTypeCompilerFactory(std::move(compilers));
+    ProjectSet::Instance();
+    C_LoginSet::Instance();
+
+    // 4. The monitor thread.
+    module.StartMonitor();
+
+    // 5. The class object, for every client connection.
+    static CDocumentFactory factory(module);
+    DWORD cookie = 0;
+    const HRESULT registered =
+        CoRegisterClassObject(CLSID_Document, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+
+    // 6. The message loop, until the quit message.
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    // 7. Revoke, pause, leave.
+    if (SUCCEEDED(registered))
+        CoRevokeClassObject(cookie);
+    Sleep(ServerModule::kRevokePauseMs);
+    CoUninitialize();
+    return FAILED(registered) ? 1 : 0;
 }
