@@ -276,15 +276,22 @@ private:
         IEC_CONSTANT c;
         std::string rest(p);
         ts_scan scan(rest.data(), c, 0);
-        ts_parse parse(ts_parse::kDefaultDepth);
+        parse.tsreset();
         parse.tsparse(&scan);
         if (c.flags == 0) {
             return false;
         }
         size_t n = static_cast<size_t>(scan.Cur() - rest.data());
-        // A literal record as the source scanner makes it: registered.
+        // A literal record as the source scanner makes it: registered; out
+        // of memory is reported and gives no literal.
         SymAttr* rec = new SymAttr(static_cast<const TiMemSpec*>(nullptr));
-        rec->DefConstant(c);
+        if (rec->DefConstant(c) != 0) {
+            delete rec;
+            if (sink != nullptr) {
+                sink->ReportNoMemory("lex", __LINE__);
+            }
+            return false;
+        }
         TiMemRegisterMemory(rec, const_cast<char*>("lex"), __LINE__);
         tok->rec = rec;
         tok->text = Copy(p, n);
@@ -436,6 +443,7 @@ private:
 
     ErrMess* sink;
     SymTabSet* set;
+    ts_parse parse{ts_parse::kDefaultDepth}; // made once, with the reader
     const char* src = nullptr;
     const char* p = nullptr;
     bool ok = true;
