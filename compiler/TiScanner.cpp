@@ -6,6 +6,7 @@
 
 #include "base/TiCharUtil.h"
 #include "base/TiCompOptions.h"
+#include "base/TiKeywordIF.h"
 #include "base/TiMemRegister.h"
 #include "compiler/SymAttr.h"
 #include "compiler/SymTabSet.h"
@@ -37,9 +38,89 @@ bool IsDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
+bool IsAsciiLetter(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Length of a plain name at `s`: an ASCII letter, then ASCII letters, digits
+// and single underscores, not ending in an underscore, and followed by a
+// character that cannot continue a name or make it a literal prefix ('#').
+// The literal scanner reads exactly such a text as a name without error, so
+// its answer is known without running it. 0 when `s` is no plain name.
+size_t PlainNameLength(const char* s) {
+    if (!IsAsciiLetter(static_cast<unsigned char>(s[0]))) {
+        return 0;
+    }
+    size_t i = 1;
+    for (;;) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (IsAsciiLetter(c) || (c >= '0' && c <= '9')) {
+            ++i;
+        } else if (c == '_' && s[i - 1] != '_') {
+            ++i;
+        } else {
+            break;
+        }
+    }
+    unsigned char next = static_cast<unsigned char>(s[i]);
+    if (s[i - 1] == '_' || next == '#' || next == '_' || next == '$' || next == '~' ||
+        next >= 0x80) {
+        return 0;
+    }
+    return i;
+}
+
+// What every keyword of the list looks like: its longest length and the
+// bytes (both cases of letters) that occur in any keyword. A name that is
+// longer or holds another byte cannot be a keyword, so the keyword table
+// need not be asked. Built once from the list itself.
+struct KeywordShape {
+    size_t maxLen = 0;
+    bool used[256] = {};
+
+    KeywordShape() {
+        for (const KeywordDesc* kw = TiGetIEC_KeywordList(); kw != nullptr && kw->name != nullptr;
+             ++kw) {
+            size_t n = std::strlen(kw->name);
+            maxLen = n > maxLen ? n : maxLen;
+            for (size_t i = 0; i < n; ++i) {
+                unsigned char c = static_cast<unsigned char>(kw->name[i]);
+                used[c] = true;
+                used[static_cast<unsigned char>(TiToLower(c))] = true;
+                used[static_cast<unsigned char>(TiToUpper(c))] = true;
+            }
+        }
+    }
+
+    bool MayBeKeyword(const char* name) const {
+        size_t i = 0;
+        for (; name[i] != '\0'; ++i) {
+            if (i >= maxLen || !used[static_cast<unsigned char>(name[i])]) {
+                return false;
+            }
+        }
+        return i > 0;
+    }
+};
+
+const KeywordShape& Keywords() {
+    static const KeywordShape shape;
+    return shape;
+}
+
 // Characters that form a token by themselves.
+struct SingleCharTable {
+    bool single[256] = {};
+    SingleCharTable() {
+        for (const char* p = "()+-;,[]:.=<>*/&#$\""; *p != '\0'; ++p) {
+            single[static_cast<unsigned char>(*p)] = true;
+        }
+    }
+};
+
 bool IsSingleCharToken(unsigned char c) {
-    return c != '\0' && std::strchr("()+-;,[]:.=<>*/&#$\"", c) != nullptr;
+    static const SingleCharTable table;
+    return table.single[c];
 }
 
 } // namespace
@@ -62,6 +143,7 @@ TiScanner::TiScanner(const char* t, SymTabSet* s, ErrMess* m, const TiCompOption
                      short startToken, unsigned short contextFlags, short* st) {
     text = t;
     textPos = t;
+    textEnd = t != nullptr ? t + std::strlen(t) : nullptr;
     Init(s, m, opts, startToken, contextFlags);
     if (status == ST_OK && text == nullptr) {
         status = ST_NO_TEXT;
@@ -222,7 +304,10 @@ bool TiScanner::ReadTextLine() {
         pos = 0;
         return false;
     }
-    size_t len = std::strcspn(textPos, "\n");
+    // The text's length is known: the line feed is found with memchr.
+    const void* lf = std::memchr(textPos, '\n', static_cast<size_t>(textEnd - textPos));
+    size_t len = lf != nullptr ? static_cast<size_t>(static_cast<const char*>(lf) - textPos)
+                               : static_cast<size_t>(textEnd - textPos);
     size_t take = len + (textPos[len] == '\n' ? 1 : 0);
     const bool cont = continuation;
     continuation = false;
@@ -462,7 +547,7 @@ short TiScanner::ScanOperator() {
 
 SymAttr* TiScanner::LookupName(const char* name) {
     SymTab* kw = set->GetKeywordTab();
-    if (kw != nullptr) {
+    if (kw != nullptr && Keywords().MayBeKeyword(name)) {
         if (SymAttr* r = kw->lookup(name)) {
             return r;
         }
@@ -531,7 +616,10 @@ short TiScanner::NameToken(const char* name, size_t len, uint16_t nameCol, Token
     if ((langFlags & TiCompOptions::LowerCaseKeywords) == 0) {
         for (size_t i = 0; i < len; ++i) {
             unsigned char ch = static_cast<unsigned char>(name[i]);
-            if (static_cast<unsigned char>(TiToUpper(ch)) != ch) {
+            // ASCII is decided at once; other bytes by the code page.
+            bool lower = ch < 0x80 ? (ch >= 'a' && ch <= 'z')
+                                   : static_cast<unsigned char>(TiToUpper(ch)) != ch;
+            if (lower) {
                 Emit(MSG_LOWER_CASE, tokRow, SatAdd(nameCol, i));
                 break;
             }
@@ -582,6 +670,15 @@ short TiScanner::MakeLiteral(short token, size_t len, TokenValue* value) {
 
 short TiScanner::ScanLiteralOrName(TokenValue* value) {
     char* start = &line[pos];
+    if (size_t plain = PlainNameLength(start)) {
+        // Names and keywords are most tokens: they skip the literal parser.
+        char saved = start[plain];
+        start[plain] = '\0';
+        short token = NameToken(start, plain, tokCol, value, false);
+        start[plain] = saved;
+        FinishToken(plain);
+        return token;
+    }
     constant.reset();
     litScan.tsreset(start, constant, litMode);
     litParse.tsreset();

@@ -241,6 +241,7 @@ private:
     TiEchoSink* echo = nullptr;
     const char* text = nullptr;
     const char* textPos = nullptr;
+    const char* textEnd = nullptr; // the text's terminating zero
     bool markSet = false;
     uint16_t markRow = 0;
     uint16_t markCol = 0;

@@ -4,6 +4,7 @@
 #include "tests/compiler/ScanHelper.h"
 
 #include "base/TiMemRegister.h"
+#include "base/ts_parse.h"
 
 #include <gtest/gtest.h>
 
@@ -419,6 +420,50 @@ TEST(ScannerTokens, PositionsTabsAndRows) {
     s.GetTokenEndPos(r, c);
     EXPECT_EQ(r, 1);
     EXPECT_EQ(c, 1);
+}
+
+TEST(ScannerTokens, NamesAgreeWithTheLiteralScanner) {
+    // Whatever way the scanner reads a text that begins with a letter, the
+    // first token's extent and whether it is a name must be what the
+    // literal scanner decides for that text.
+    const char alphabet[] = "aZeTDt_0#$~.:- \x80\xe4";
+    uint32_t x = 12345;
+    for (int n = 0; n < 3000; ++n) {
+        std::string text(1, "aTDIxe"[n % 6]);
+        size_t len = 1 + n % 9;
+        for (size_t i = 0; i < len; ++i) {
+            x = x * 1103515245u + 12345u;
+            text += alphabet[(x >> 16) % (sizeof alphabet - 1)];
+        }
+        SCOPED_TRACE(text);
+        std::vector<char> raw(text.begin(), text.end());
+        raw.push_back('\0');
+        IEC_CONSTANT c;
+        ts_scan ls;
+        ts_parse lp(150);
+        ls.tsreset(raw.data(), c, 0);
+        lp.tsreset();
+        int r = lp.tsparse(&ls);
+        size_t consumed = static_cast<size_t>(ls.Cur() - raw.data());
+        bool name = r == ts_parse::TSPARSE_OK && c.flags == 0;
+
+        ScanEnv env;
+        short st = 0;
+        TiScanner s(text.c_str(), &env.set, &env.sink, &env.opts, 0, 0, &st);
+        TokenValue v;
+        testing::internal::CaptureStdout();
+        short t = s.lex(&v);
+        bool literal = t >= tok::LITERAL_FIRST && t <= tok::LITERAL_LAST;
+        s.DiscardLiteral(t, &v);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(s.GetTokenLength(), consumed == 0 ? 1 : consumed);
+        if (r == ts_parse::TSPARSE_OK) {
+            EXPECT_EQ(!literal, name);
+        }
+        if (ls.ErrStatus() != 0) {
+            EXPECT_GT(env.sink.GetErrors() + env.sink.GetWarnings(), 0);
+        }
+    }
 }
 
 } // namespace
