@@ -107,7 +107,7 @@ void DeclarePlantTypes(TypeDeclarer& d) {
     // DFB/Valves.dty
     d.Struct("VALVE_T", {{"Open", "BOOL"}, {"Closed", "BOOL"}, {"Cmd", "BOOL"}, {"Fault", "ALARM_T"}});
     // projects/line1/Line1.dty
-    d.Struct("MOTOR_T", {{"Speed", "INT"}, {"On", "BOOL"}, {"Current", "REAL"}, {"Alarm", "ALARM_T"}});
+    d.Struct("MOTOR_T", {{"Speed", "INT"}, {"Running", "BOOL"}, {"Current", "REAL"}, {"Alarm", "ALARM_T"}});
     d.Struct("TANK_T", {{"Level", "ANALOG_T"}, {"Inlet", "VALVE_T"}, {"Outlet", "VALVE_T"}});
     d.Array("RECIPE_T", 1, 10, "DINT");
     d.Array("TEMP4_T", 1, 4, "INT");
