@@ -1,6 +1,14 @@
 // BSTR, the automation string: UTF-16 code units preceded by a 32-bit byte
 // count and followed by a 16-bit zero. Embedded zeros are allowed; the
 // length comes from the prefix. A null BSTR reads as the empty string.
+//
+// As Windows' automation library does, each thread keeps a cache of freed
+// short strings' memory and serves new strings from it, so that code that
+// makes and frees many strings (every array of strings crossing a process)
+// does not wait on the heap. A string freed on one thread may be reused on
+// another's allocation only after its own thread frees more. The cache is
+// off when the environment variable OANOCACHE is set (as on Windows) and in
+// builds with AddressSanitizer, so that the use of a freed string is found.
 #pragma once
 
 #include "platform/OleAuto.h"
@@ -32,3 +40,8 @@ void SysFreeString(BSTR bstr);
 UINT SysStringLen(BSTR bstr);
 /// Length in bytes; 0 for null.
 UINT SysStringByteLen(BSTR bstr);
+
+namespace korvane::platform {
+/// Whether the per-thread cache of freed strings is on (see the file comment).
+bool BstrCacheEnabled();
+} // namespace korvane::platform

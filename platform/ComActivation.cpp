@@ -88,7 +88,7 @@ HRESULT connectAndCreate(const ComEndpointPaths& paths, REFCLSID clsid, REFIID i
     if (FAILED(hr))
         return hr;
     WireHello answer;
-    WireReader r(body.data(), body.size());
+    WireReader r = ComChannel::BodyOf(body);
     if (!WireDecodeHello(r, &answer, true) || answer.magic != kWireMagic)
         return RPC_E_INVALID_DATAPACKET;
     if (FAILED(answer.hr))
@@ -105,7 +105,7 @@ HRESULT connectAndCreate(const ComEndpointPaths& paths, REFCLSID clsid, REFIID i
     if (FAILED(hr))
         return hr;
     WireCreateReply created;
-    WireReader cr(body.data(), body.size());
+    WireReader cr = ComChannel::BodyOf(body);
     if (!WireDecodeCreateReply(cr, &created))
         return RPC_E_INVALID_DATAPACKET;
     if (created.hr == CO_E_SERVER_STOPPING)

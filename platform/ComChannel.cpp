@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -64,12 +65,11 @@ HRESULT ComChannel::fail(HRESULT hr, HRESULT later) {
         m_fd = -1;
     }
     m_closedWith = later;
-    m_in.clear();
     return hr;
 }
 
 HRESULT ComChannel::Call(const std::vector<uint8_t>& request, uint32_t callId, WireType replyType,
-                         std::vector<uint8_t>* body, DWORD timeoutMs) {
+                         std::vector<uint8_t>* reply, DWORD timeoutMs) {
     std::lock_guard<std::mutex> g(m_lock);
     if (m_fd < 0)
         return m_closedWith;
@@ -99,13 +99,14 @@ HRESULT ComChannel::Call(const std::vector<uint8_t>& request, uint32_t callId, W
                          : fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
     }
 
-    // Receive until one whole frame is in.
-    m_in.clear();
+    // Receive until one whole frame is in. The buffer's size only grows
+    // (zero-filled once); `have` counts the bytes that are valid.
+    size_t have = 0;
     size_t need = kWireHeaderBytes;
     WireHeader h;
     bool haveHeader = false;
     for (;;) {
-        if (m_in.size() >= need) {
+        if (have >= need) {
             if (!haveHeader) {
                 if (!WireDecodeHeader(m_in.data(), &h) || h.callId != callId || h.type != replyType)
                     return fail(RPC_E_INVALID_DATAPACKET, RPC_E_DISCONNECTED);
@@ -113,23 +114,22 @@ HRESULT ComChannel::Call(const std::vector<uint8_t>& request, uint32_t callId, W
                 need = kWireHeaderBytes + h.length;
                 continue;
             }
-            if (m_in.size() > need)
+            if (have > need)
                 return fail(RPC_E_INVALID_DATAPACKET, RPC_E_DISCONNECTED);  // nothing unasked may follow
-            body->assign(m_in.begin() + kWireHeaderBytes, m_in.end());
-            m_in.clear();
+            m_in.resize(need);
+            reply->swap(m_in);
             return S_OK;
         }
-        size_t old = m_in.size();
-        size_t want = need - old;
-        if (want < 65536 && !haveHeader)
-            want = 65536;  // header and a small body usually come in one read
-        m_in.resize(old + want);
-        ssize_t n = ::recv(m_fd, m_in.data() + old, want, MSG_DONTWAIT);
+        // Before the header is known, read generously: a small reply
+        // usually comes whole in one read.
+        const size_t target = haveHeader ? need : std::max<size_t>(need, 65536);
+        if (m_in.size() < target)
+            m_in.resize(target);
+        ssize_t n = ::recv(m_fd, m_in.data() + have, (haveHeader ? need : target) - have, MSG_DONTWAIT);
         if (n > 0) {
-            m_in.resize(old + static_cast<size_t>(n));
+            have += static_cast<size_t>(n);
             continue;
         }
-        m_in.resize(old);
         if (n == 0)
             return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
         if (errno == EINTR)

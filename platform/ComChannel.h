@@ -32,9 +32,16 @@ public:
     uint32_t NextCallId();
     /// Sends `request` (a finished frame with call identifier `callId`) and
     /// receives the reply, which must be of type `replyType` with the same
-    /// call identifier; its body goes to *body. S_OK or a failure above.
+    /// call identifier. The whole reply frame, header included, is handed
+    /// over in *reply, whose old storage the channel keeps for receiving
+    /// (a caller that reuses one buffer causes no allocation per call).
+    /// S_OK or a failure above.
     HRESULT Call(const std::vector<uint8_t>& request, uint32_t callId, WireType replyType,
-                 std::vector<uint8_t>* body, DWORD timeoutMs);
+                 std::vector<uint8_t>* reply, DWORD timeoutMs);
+    /// A reader of the body of a reply frame from Call.
+    static WireReader BodyOf(const std::vector<uint8_t>& reply) {
+        return WireReader(reply.data() + kWireHeaderBytes, reply.size() - kWireHeaderBytes);
+    }
     /// Closes the connection (the server releases what it holds for us).
     void Close();
     /// True while the connection is open.
@@ -46,5 +53,5 @@ private:
     int m_fd;
     uint32_t m_nextCall = 1;
     HRESULT m_closedWith = RPC_E_DISCONNECTED;
-    std::vector<uint8_t> m_in;
+    std::vector<uint8_t> m_in;  // receive buffer; its size only grows
 };

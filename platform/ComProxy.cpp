@@ -75,7 +75,7 @@ HRESULT ComProxy::QueryInterface(REFIID iid, void** object) {
                              WireType::StatusReply, &body, ComCallTimeout());
         if (FAILED(hr))
             return hr;
-        WireReader r(body.data(), body.size());
+        WireReader r = ComChannel::BodyOf(body);
         HRESULT answer;
         if (!WireDecodeStatusReply(r, &answer)) {
             m_channel->Close();
@@ -132,7 +132,7 @@ HRESULT ComProxy::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lc
     hr = m_channel->Call(frame, call, WireType::IdsReply, &body, ComCallTimeout());
     if (FAILED(hr))
         return hr;
-    WireReader r(body.data(), body.size());
+    WireReader r = ComChannel::BodyOf(body);
     WireIdsReply reply;
     if (!WireDecodeIdsReply(r, &reply) || reply.ids.size() != count) {
         m_channel->Close();
@@ -152,7 +152,9 @@ HRESULT ComProxy::Invoke(DISPID dispid, REFIID iid, LCID lcid, WORD flags, DISPP
     if (FAILED(hr))
         return hr;
     uint32_t call = m_channel->NextCallId();
-    std::vector<uint8_t> frame, body;
+    // Per-thread buffers: after the first calls a thread's requests and
+    // replies need no allocation for their frames.
+    thread_local std::vector<uint8_t> frame, body;
     UINT bad = 0;
     hr = WireEncodeInvoke(call, m_objectId, dispid, lcid, flags, params, result != nullptr,
                           excepInfo != nullptr, &frame, &bad);
@@ -164,7 +166,7 @@ HRESULT ComProxy::Invoke(DISPID dispid, REFIID iid, LCID lcid, WORD flags, DISPP
     hr = m_channel->Call(frame, call, WireType::InvokeReply, &body, ComCallTimeout());
     if (FAILED(hr))
         return hr;
-    WireReader r(body.data(), body.size());
+    WireReader r = ComChannel::BodyOf(body);
     WireInvokeReply reply;
     bool valid = WireDecodeInvokeReply(r, &reply);
     // Every value sent back must fit the reference it goes to before any

@@ -86,10 +86,17 @@ void ComServerSession::Consumed(size_t n) {
 }
 
 void ComServerSession::reply(std::vector<uint8_t>&& frame) {
-    if (m_out.empty())
+    if (m_out.empty()) {
+        // The frame becomes the output; the output's old storage is kept
+        // for encoding the next reply, so that a steady stream of calls
+        // allocates no frame buffers.
         m_out.swap(frame);
-    else
+        frame.clear();
+        if (frame.capacity() > m_spare.capacity())
+            m_spare.swap(frame);
+    } else {
         m_out.insert(m_out.end(), frame.begin(), frame.end());
+    }
 }
 
 ComServerSession::Step ComServerSession::ServeOne() {
@@ -218,6 +225,7 @@ ComServerSession::Step ComServerSession::serveFrame(const WireHeader& h, const u
             IDispatch* d = nullptr;
             HRESULT hr = o ? dispatchOf(*o, &d) : RPC_E_DISCONNECTED;
             std::vector<uint8_t> frame;
+            frame.swap(m_spare);
             if (FAILED(hr)) {
                 WireEncodeInvokeReply(h.callId, hr, kNoArgErr, nullptr, nullptr, nullptr, 0, &frame);
                 reply(std::move(frame));

@@ -85,5 +85,6 @@ private:
     size_t m_inStart = 0;
     std::vector<uint8_t> m_out;
     size_t m_outStart = 0;
+    std::vector<uint8_t> m_spare;  // an empty buffer with capacity, for the next reply
     std::map<uint64_t, Object> m_objects;
 };

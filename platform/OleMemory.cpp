@@ -32,4 +32,5 @@ void CoTaskMemFree(LPVOID block) { std::free(block); }
 
 namespace korvane::platform {
 void OleFailAllocationAfter(long n) { t_failAfter = n < 0 ? 0 : n; }
+bool OleInjectedFailure() { return injectedFailure(); }
 } // namespace korvane::platform

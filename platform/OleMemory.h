@@ -22,5 +22,8 @@ namespace korvane::platform {
 /// and every one after it succeeds again; 0 switches the injection off.
 /// Per thread, so that concurrent tests do not disturb each other.
 void OleFailAllocationAfter(long n);
+/// True when the injected failure is due now (consumes one step of the
+/// countdown); for allocators that serve blocks without CoTaskMemAlloc.
+bool OleInjectedFailure();
 
 } // namespace korvane::platform

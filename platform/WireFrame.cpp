@@ -28,25 +28,25 @@ bool WireDecodeHeader(const uint8_t* b, WireHeader* h) {
     return true;
 }
 
-WireWriter::WireWriter(WireType type, uint32_t callId) {
+WireWriter::WireWriter(WireType type, uint32_t callId, std::vector<uint8_t>* storage)
+    : m_buf(storage ? storage : &m_own) {
     // The header is laid down directly; put() counts only body bytes.
-    m_buf.reserve(256);
-    m_buf.assign(kWireHeaderBytes, 0);
-    m_buf[4] = static_cast<uint8_t>(type);
+    m_buf->assign(kWireHeaderBytes, 0);
+    (*m_buf)[4] = static_cast<uint8_t>(type);
     for (int i = 0; i < 4; ++i)
-        m_buf[8 + static_cast<size_t>(i)] = static_cast<uint8_t>(callId >> (8 * i));
+        (*m_buf)[8 + static_cast<size_t>(i)] = static_cast<uint8_t>(callId >> (8 * i));
 }
 
 void WireWriter::put(const void* data, size_t n) {
     if (m_overflow)
         return;
-    if (m_buf.size() - kWireHeaderBytes + n > kWireMaxFrameBytes) {
+    if (m_buf->size() - kWireHeaderBytes + n > kWireMaxFrameBytes) {
         // Stop growing: the frame can never be sent anyway.
         m_overflow = true;
         return;
     }
     const uint8_t* p = static_cast<const uint8_t*>(data);
-    m_buf.insert(m_buf.end(), p, p + n);
+    m_buf->insert(m_buf->end(), p, p + n);
 }
 
 void WireWriter::U16(uint16_t v) {
@@ -87,10 +87,10 @@ void WireWriter::String(BSTR s) {
 }
 
 std::vector<uint8_t>& WireWriter::Finish() {
-    uint32_t body = static_cast<uint32_t>(m_buf.size() - kWireHeaderBytes);
+    uint32_t body = static_cast<uint32_t>(m_buf->size() - kWireHeaderBytes);
     for (int i = 0; i < 4; ++i)
-        m_buf[static_cast<size_t>(i)] = static_cast<uint8_t>(body >> (8 * i));
-    return m_buf;
+        (*m_buf)[static_cast<size_t>(i)] = static_cast<uint8_t>(body >> (8 * i));
+    return *m_buf;
 }
 
 bool WireReader::get(void* out, size_t n) {

@@ -83,8 +83,13 @@ bool WireDecodeHeader(const uint8_t* bytes, WireHeader* header);
 /// frame must not be sent.
 class WireWriter {
 public:
-    /// Starts a frame of `type` for call `callId`.
-    WireWriter(WireType type, uint32_t callId);
+    /// Starts a frame of `type` for call `callId`, in `storage` when given
+    /// (its old contents go, its capacity is reused: a caller that keeps
+    /// one buffer for many frames allocates nothing per frame), else in a
+    /// buffer of the writer's own.
+    WireWriter(WireType type, uint32_t callId, std::vector<uint8_t>* storage = nullptr);
+    WireWriter(const WireWriter&) = delete;
+    WireWriter& operator=(const WireWriter&) = delete;
     void U8(uint8_t v) { put(&v, 1); }
     void U16(uint16_t v);
     void U32(uint32_t v);
@@ -97,11 +102,12 @@ public:
     /// Writes the body length into the header and hands out the frame.
     std::vector<uint8_t>& Finish();
     bool overflowed() const { return m_overflow; }
-    size_t size() const { return m_buf.size(); }
+    size_t size() const { return m_buf->size(); }
 
 private:
     void put(const void* data, size_t n);
-    std::vector<uint8_t> m_buf;
+    std::vector<uint8_t> m_own;
+    std::vector<uint8_t>* m_buf;
     bool m_overflow = false;
 };
 

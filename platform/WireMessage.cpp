@@ -87,7 +87,7 @@ HRESULT WireEncodeNames(uint32_t callId, uint64_t objectId, LCID lcid, LPOLESTR*
                         WireFrameBytes* frame) {
     if (count == 0 || count > kWireMaxNames || !names)
         return RPC_E_CLIENT_CANTMARSHAL_DATA;
-    WireWriter w(WireType::GetIDsOfNames, callId);
+    WireWriter w(WireType::GetIDsOfNames, callId, frame);
     w.U64(objectId);
     w.U32(lcid);
     w.U32(count);
@@ -104,7 +104,7 @@ HRESULT WireEncodeNames(uint32_t callId, uint64_t objectId, LCID lcid, LPOLESTR*
     }
     if (w.overflowed())
         return RPC_E_CLIENT_CANTMARSHAL_DATA;
-    *frame = std::move(w.Finish());
+    w.Finish();
     return S_OK;
 }
 
@@ -160,7 +160,7 @@ HRESULT WireEncodeInvoke(uint32_t callId, uint64_t objectId, DISPID dispid, LCID
         return E_INVALIDARG;
     if (params->cArgs > kWireMaxArgs)
         return RPC_E_CLIENT_CANTMARSHAL_DATA;
-    WireWriter w(WireType::Invoke, callId);
+    WireWriter w(WireType::Invoke, callId, frame);
     w.U64(objectId);
     w.I32(dispid);
     w.U32(lcid);
@@ -181,7 +181,7 @@ HRESULT WireEncodeInvoke(uint32_t callId, uint64_t objectId, DISPID dispid, LCID
     }
     if (w.overflowed())
         return RPC_E_CLIENT_CANTMARSHAL_DATA;
-    *frame = std::move(w.Finish());
+    w.Finish();
     return S_OK;
 }
 
@@ -224,7 +224,7 @@ WireInvokeReply::~WireInvokeReply() {
 HRESULT WireEncodeInvokeReply(uint32_t callId, HRESULT hr, UINT argErr, const EXCEPINFO* excep,
                               const VARIANT* result, const VARIANTARG* args, UINT argCount,
                               WireFrameBytes* frame) {
-    WireWriter w(WireType::InvokeReply, callId);
+    WireWriter w(WireType::InvokeReply, callId, frame);
     w.I32(hr);
     w.U32(argErr);
     w.U8(excep ? 1 : 0);
@@ -257,7 +257,7 @@ HRESULT WireEncodeInvokeReply(uint32_t callId, HRESULT hr, UINT argErr, const EX
     }
     if (w.overflowed())
         return RPC_E_SERVER_CANTMARSHAL_DATA;
-    *frame = std::move(w.Finish());
+    w.Finish();
     return S_OK;
 }
 

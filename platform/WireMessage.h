@@ -1,6 +1,8 @@
 // The bodies of the COM wire's frames: hello, create, query interface,
 // names, invoke, release and their replies, encoded from and decoded into
-// plain structures. Decoding checks the body completely (every field
+// plain structures. Encoders with a `frame` argument write into it and
+// reuse its capacity, so that a caller keeping one buffer allocates no
+// memory per call for the frame. Decoding checks the body completely (every field
 // present, no bytes left over, every limit of platform/WireFrame.h) and
 // reports a malformed body as false.
 #pragma once

@@ -157,4 +157,25 @@ TEST(BstrTest, OutOfMemoryGivesNull) {
     SysFreeString(next);
 }
 
+TEST(BstrTest, FreedStringsAreReusedByTheirThread) {
+    BSTR first = SysAllocString(u"twelve chars");
+    uintptr_t firstAddress = reinterpret_cast<uintptr_t>(first);
+    SysFreeString(first);
+    BSTR second = SysAllocString(u"other text!!");  // same size class
+    BSTR large = SysAllocStringLen(nullptr, 4096);   // beyond the cached sizes
+    if (korvane::platform::BstrCacheEnabled()) {
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(second), firstAddress) << "served from the cache";
+    } else {
+        SUCCEED() << "cache off (sanitizer build or OANOCACHE)";
+    }
+    EXPECT_EQ(textOf(second), u"other text!!") << "a reused block holds the new text only";
+    EXPECT_EQ(SysStringLen(large), 4096u);
+    EXPECT_EQ(large[4096], 0);
+    SysFreeString(second);
+    SysFreeString(large);
+    // An injected failure applies to cached blocks too.
+    OleFailAllocationAfter(1);
+    EXPECT_EQ(SysAllocString(u"twelve chars"), nullptr);
+}
+
 } // namespace

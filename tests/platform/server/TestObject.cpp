@@ -148,13 +148,14 @@ public:
         SAFEARRAY* psa = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(count));
         if (!psa)
             return E_OUTOFMEMORY;
+        // String i is the alphabet from letter i % 26 on, repeated.
+        std::u16string pattern(static_cast<size_t>(length) + 26, u'a');
+        for (size_t k = 0; k < pattern.size(); ++k)
+            pattern[k] = static_cast<OLECHAR>(u'a' + k % 26);
         BSTR* data;
         SafeArrayAccessData(psa, reinterpret_cast<void**>(&data));
-        for (LONG i = 0; i < count; ++i) {
-            data[i] = SysAllocStringLen(nullptr, static_cast<UINT>(length));
-            for (LONG k = 0; k < length && data[i]; ++k)
-                data[i][k] = static_cast<OLECHAR>(u'a' + (i + k) % 26);
-        }
+        for (LONG i = 0; i < count; ++i)
+            data[i] = SysAllocStringLen(pattern.data() + i % 26, static_cast<UINT>(length));
         SafeArrayUnaccessData(psa);
         array->vt = VT_ARRAY | VT_BSTR;
         array->parray = psa;
