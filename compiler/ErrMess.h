@@ -2,6 +2,15 @@
 // error of the compiler goes through it to be formatted with its source
 // position, counted against the limits, optionally collected for the host
 // (ErrDesc) and echoed to the standard output.
+//
+// Decisions where the rules leave room:
+// - Each echoed message ends with a line feed ("*** %s" and "\n").
+// - Message texts are printf formats of the text table; the sink formats
+//   them with typed parameters (ErrArg), never with C varargs.
+// - The limit messages replace the text only: the prefix keeps the
+//   position of the message they stand for. Collected messages hold the
+//   whole formatted line.
+// - Counts saturate at 65535.
 #pragma once
 
 #include <cstddef>

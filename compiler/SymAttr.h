@@ -3,6 +3,26 @@
 // literal constants), and Subrange, one array dimension or the range of a
 // subrange type. The data-type queries here are binding for the catalogue
 // server: sizes, component lists and the stripping of array dimensions.
+//
+// Decisions where the rules leave room:
+// - Type definitions (enumeration, structure, subrange, array, elementary)
+//   require an undefined record; only a derived type redefines a data type.
+// - A derived type whose base is the record itself, or derived from it, is
+//   refused with 1003: the base links would form a cycle that every query
+//   walks. Queries also stop after kMaxTypeChain links.
+// - An anonymous base that a symbol table owns is copied, not destroyed:
+//   destroying it would leave the table with a dangling record.
+// - Two arrays defined with several dimensions at once (not as a chain)
+//   with equal bounds compare their elements after all dimensions; stripping
+//   one dimension of such an array gives no type.
+// - Equivalence answers false beyond kMaxEquivalenceDepth levels (a
+//   structure that contains itself through a redefined type).
+// - A structure whose size exceeds 65535 and that lacks a scope table
+//   reports 1007. Sizes, strides and offsets saturate instead of wrapping.
+// - Records are not registered with the memory registration; only the
+//   literal records the scanner makes are (tables destroy their records at
+//   times when registration may be off).
+// - GetTypeSpec(n) of a record that is no array returns the record itself.
 #pragma once
 
 #include "base/IEC_CONSTANT.h"

@@ -1,6 +1,14 @@
 // SymTab: one scope of the compiler's symbols. It owns its SymAttr records
 // and indexes them by up to three keys at once (name, 16-bit id, memory
 // specification) through the base library's HashTab.
+//
+// Decisions where the rules leave room:
+// - Every index gets the callback that names a record (secondary indexes
+//   need it to compare keys); only the primary creates and deletes records.
+// - Id 0 and a null name are no keys. A memory specification inserted with
+//   an id carries the id in its key from the start.
+// - remove reports failures of the primary index only; a secondary index
+//   that never held the record (no key at the time) is no error.
 #pragma once
 
 #include "base/HashTab.h"

@@ -1,6 +1,19 @@
 // SymTabSet: every symbol table of one compiler instance (keywords,
 // elementary types, the global table, unit and nested scopes, literals),
 // the list that owns them and the stack of open scopes.
+//
+// Decisions where the rules leave room:
+// - GetDType(id < 0) takes the first record of that id in the id index, the
+//   order of the keyword list: -23 is "DATE_AND_TIME" (a bucket walk of the
+//   37-bucket table would meet "DT" first).
+// - reset with bit 0 set keeps the component tables of the global data
+//   types (their components and values stay valid) and makes the units and
+//   instances of the global table forget their destroyed scope tables;
+//   GetLocalTab answers only with tables the set still owns.
+// - reset keeps a failure to build the keyword or elementary table in the
+//   status; a failed new global table keeps the old one (status 1).
+// - DeleteTab refuses the global, keyword and elementary tables (2) and
+//   resets every pointer of the set that named the deleted table.
 #pragma once
 
 #include "compiler/SymTab.h"

@@ -5,6 +5,7 @@
 #include "tests/compiler/ScanHelper.h"
 
 #include "base/TiMemRegister.h"
+#include "platform/MessageTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -371,6 +372,26 @@ TEST(ScannerEcho, EchoReceivesEveryConsumedCharacter) {
         EXPECT_FALSE(e->Incomplete());
         EXPECT_EQ(s.TakeEcho(), nullptr); // handed over
         delete e;
+    }
+}
+
+TEST(ScannerReports, EveryMessageNumberHasAText) {
+    // The scanner's own messages and those of the literal scanner that it
+    // passes on.
+    std::vector<int> numbers = {scan::MSG_UNCLOSED_COMMENT, scan::MSG_MISSING_SEMICOLON,
+                                scan::MSG_EXPECTED,         scan::MSG_BAD_ADDRESS,
+                                scan::MSG_NAME_TOO_LONG,    scan::MSG_LOWER_CASE,
+                                scan::MSG_NOT_DECLARED,     scan::MSG_LANGUAGE_LEVEL,
+                                scan::MSG_BAD_CHARACTER,    scan::MSG_IL_COMMENT,
+                                -3405,                      -3614,
+                                1704,                       errmess::MSG_INTERNAL,
+                                errmess::MSG_NO_MEMORY};
+    for (int n = -3428; n <= -3410; ++n) {
+        numbers.push_back(n);
+    }
+    for (int n : numbers) {
+        SCOPED_TRACE(n);
+        EXPECT_NE(FindMessageText(static_cast<unsigned>(n < 0 ? -n : n)), nullptr);
     }
 }
 
