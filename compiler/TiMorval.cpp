@@ -6,9 +6,11 @@
 #include "compiler/Library.h"
 #include "compiler/SymTabSet.h"
 #include "compiler/TiDB.h"
+#include "compiler/TiEncoder.h"
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 using namespace timorvalcode;
 
@@ -79,6 +81,27 @@ short TiMorval::ParseSection(AISection* section, ErrCount* counts, TiNode** tree
     return result;
 }
 
+short TiMorval::EncodeUnitOf(const char* name, unsigned long* size) {
+    // The listing goes to the options' list file, when one is open.
+    TiEncoder* made = new (std::nothrow) TiEncoder(st_set, library, db_if, errMess);
+    if (made == nullptr) {
+        ReportNoMemory(__LINE__);
+        return ES_NO_ENCODER;
+    }
+    encoder = made;
+    int32_t count = 0;
+    short rc = made->EncodeNamed(bodies, name, listFile, &count);
+    encoder = nullptr;
+    delete made;
+    if (size != nullptr) {
+        *size = static_cast<unsigned long>(count);
+    }
+    if (rc == tienc::UNIT_NO_ENCODER) {
+        return ES_NO_ENCODER;
+    }
+    return rc != 0 ? ES_ENCODE_ERRORS : 0;
+}
+
 short TiMorval::EncodeSection(AISection* section, unsigned long* size, UsageList* /*usage*/) {
     char line[128];
     const char* name = SectionName(sectionReader, section);
@@ -101,7 +124,7 @@ short TiMorval::EncodeSection(AISection* section, unsigned long* size, UsageList
             result = ParseSection(section, nullptr, nullptr, false, nullptr);
         }
         if (result == 0) {
-            result = GetNoOfErrors() != 0 ? ES_ERRORS : ES_NO_ENCODER;
+            result = GetNoOfErrors() != 0 ? ES_ERRORS : EncodeUnitOf(name, size);
         }
     }
     std::snprintf(line, sizeof line, "End TiMorval::EncodeSection, Status = %d",

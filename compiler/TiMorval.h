@@ -10,8 +10,11 @@
 // - The line reader handed to Parse reads through the reader of the
 //   TiMorval whose ParseSection runs, at most 600 bytes per call; one
 //   ParseSection runs at a time per thread.
-// - EncodeSection has no encoder behind it yet: after its checks it
-//   answers 144 (no encoder).
+// - EncodeSection encodes the library's unit named as the section with
+//   TiEncoder; the listing goes to the options' list file when one is open,
+//   and `size` receives the number of instructions. Without errors it
+//   answers 0; 145 when encoding reported errors (also for a section that
+//   declares no unit of its name).
 #pragma once
 
 #include "compiler/morval.h"
@@ -77,12 +80,16 @@ public:
     /// Traces "Begin TiMorval::EncodeSection(%s)"; parses the section when
     /// the template library has no unit of its name, then encodes that unit:
     /// 3 without adapter, 140 without tables, 141 without library, 143 when
-    /// errors were reported, 144 (no encoder). Traces "End
-    /// TiMorval::EncodeSection, Status = %d". `size` (when given) is set to 0.
+    /// errors were reported, 144 when no encoder can be made, 145 when
+    /// encoding reported errors, else 0. Traces "End
+    /// TiMorval::EncodeSection, Status = %d". `size` (when given) receives
+    /// the number of instructions (0 when none were encoded).
     short EncodeSection(AISection* section, unsigned long* size, UsageList* usage);
 
 private:
     static char* ReadSection(char* buffer, unsigned short size);
+    /// Encodes the unit `name` of the library (see EncodeSection).
+    short EncodeUnitOf(const char* name, unsigned long* size);
 
     TiSectionReader* sectionReader = nullptr;
     AISection* readingSection = nullptr; ///< the section read while ParseSection runs

@@ -12,6 +12,7 @@
 #include "compiler/SymTab.h"
 #include "compiler/SymTabSet.h"
 #include "compiler/TiDB.h"
+#include "compiler/TiEncoder.h"
 #include "compiler/TiInitValSpec.h"
 #include "compiler/TiNode.h"
 #include "compiler/TiScanner.h"
@@ -95,6 +96,8 @@ morval::~morval() {
                   st_set != nullptr ? static_cast<void*>(st_set->GetGlobalTab()) : nullptr,
                   static_cast<void*>(db_if));
     Trace(line);
+    // The kept trees point into the tables.
+    Release(bodies, __LINE__);
     if (library != nullptr) {
         library->ReleaseUnits();
     }
@@ -113,6 +116,9 @@ short morval::reset(short mode) {
         return static_cast<short>(status);
     }
     status = 0;
+    if (bodies != nullptr) {
+        bodies->Clear();
+    }
     if (library != nullptr) {
         library->ReleaseUnits();
         // With the global table kept, its variables must not keep pointing
@@ -306,7 +312,10 @@ short morval::Parse(LineReader reader, const char* sourceName, AISection* sectio
     short result = 0;
     if (status == 0) {
         errMess->SetSourceName(sourceName);
-        result = Compile(reader, nullptr, this, 0, 0, update, tree, nullptr);
+        TiNode* kept = nullptr;
+        result = Compile(reader, nullptr, this, 0, 0, update, tree != nullptr ? tree : &kept,
+                         nullptr);
+        KeepTree(tree, kept);
     }
     if (counts != nullptr) {
         counts->errors = AddSaturated(counts->errors, errMess->GetErrors());
@@ -331,7 +340,10 @@ short morval::Parse(const char* text, const char* sourceName, AISection* section
     short result = 0;
     if (status == 0) {
         errMess->SetSourceName(sourceName);
-        result = Compile(nullptr, text, this, 0, 0, update, tree, nullptr);
+        TiNode* kept = nullptr;
+        result = Compile(nullptr, text, this, 0, 0, update, tree != nullptr ? tree : &kept,
+                         nullptr);
+        KeepTree(tree, kept);
     }
     if (counts != nullptr) {
         counts->errors = AddSaturated(counts->errors, errMess->GetErrors());
@@ -477,6 +489,10 @@ short morval::DeleteRecord(SymAttr* rec) {
     if (library != nullptr) {
         library->ForgetRecord(rec);
     }
+    // A kept body that names the record cannot be encoded any more.
+    if (bodies != nullptr) {
+        bodies->Forget(rec->GetUnit());
+    }
     rec->Unlink();
     return table->remove(rec) == 0 ? 0 : DV_NOT_FOUND;
 }
@@ -539,7 +555,7 @@ short morval::DelVars() {
 
 // ================================================================= encode
 
-short morval::Encode(FILE* /*out*/) {
+short morval::Encode(FILE* out) {
     if (status != 0) {
         ReportInternal(status, __LINE__);
         return static_cast<short>(status);
@@ -550,5 +566,42 @@ short morval::Encode(FILE* /*out*/) {
     if (GetNoOfErrors() != 0) {
         return EN_ERRORS;
     }
-    return EN_NO_ENCODER;
+    TiEncoder* made = Registered(new (std::nothrow) TiEncoder(st_set, library, db_if, errMess),
+                                 __LINE__);
+    if (made == nullptr) {
+        ReportNoMemory(__LINE__);
+        return EN_NO_ENCODER;
+    }
+    encoder = made;
+    short result = made->EncodeAll(bodies, out);
+    encoder = nullptr;
+    Release(made, __LINE__);
+    return result;
+}
+
+void morval::AdoptTree(TiNode* tree) {
+    if (tree == nullptr) {
+        return;
+    }
+    if (bodies == nullptr) {
+        bodies = Registered(new (std::nothrow) TiUnitBodies, __LINE__);
+        if (bodies == nullptr) {
+            ReportNoMemory(__LINE__);
+            delete tree;
+            return;
+        }
+    }
+    if (!bodies->Adopt(tree)) {
+        ReportNoMemory(__LINE__);
+    }
+}
+
+void morval::KeepTree(TiNode** hostTree, TiNode* kept) {
+    if (hostTree != nullptr) {
+        if (bodies != nullptr && *hostTree != nullptr) {
+            bodies->ForgetUnitsOf(*hostTree);
+        }
+        return;
+    }
+    AdoptTree(kept);
 }

@@ -28,9 +28,11 @@
 // - ParseInitVal returns 0 for a value that parsed and fits the type; 1 for
 //   text that could not be parsed or held no value (errors reported); the
 //   check's code when the value does not fit (the value is then destroyed).
-// - Encode and EncodeSection have no encoder behind them yet: they answer
-//   the codes for a missing set, missing parts and reported errors, and
-//   then "no encoder" (162, 144).
+// - Encode and EncodeSection encode with TiEncoder (docs/encoder.md). The
+//   statement trees of Parse are kept for them (TiUnitBodies) when the host
+//   does not take them; a host that takes a tree hands it back with
+//   AdoptTree. The kept trees go with reset, and a unit's tree when
+//   variables of it are deleted.
 // - Every object the facade makes is announced to the memory registration
 //   under "morval" and withdrawn before it is freed.
 #pragma once
@@ -51,6 +53,7 @@ class SymTabSet;
 class TiDB;
 class TiInitValSpec;
 class TiNode;
+class TiUnitBodies;
 class TiVariable;
 class wiShellWindow;
 struct ErrDesc;
@@ -185,9 +188,16 @@ public:
     /// (see the file comment).
     void ResetErrors(ErrCount* counts);
 
-    /// Generates code for the units of the template library: 160 without
-    /// tables, 161 when errors were reported, 162 (no encoder) otherwise.
+    /// Generates code for the units of the template library, the listing
+    /// to `out`: 160 without tables, 161 when errors were reported, 162
+    /// when no encoder can be made; otherwise the first non-zero unit
+    /// result (150 no encoder, 151 no output, 152 errors), else 0.
     short Encode(FILE* out);
+    /// Takes over a statement tree that Parse handed out, so that its units
+    /// can be encoded (null is ignored).
+    void AdoptTree(TiNode* tree);
+    /// The kept statement trees (null before the first).
+    TiUnitBodies* GetUnitBodies() const { return bodies; }
 
     /// The construction status (0 when usable).
     short GetStatus() const { return static_cast<short>(status); }
@@ -206,6 +216,7 @@ public:
     BADatabase* database;        ///< host database (may be null)
     int32_t reserved = 0;
     void* encoder = nullptr;     ///< the code generator while Encode runs
+    TiUnitBodies* bodies = nullptr; ///< statement trees kept for encoding
 
 protected:
     /// One compilation of `reader` or `text` with the options `opts`, the
@@ -221,5 +232,8 @@ protected:
 
 private:
     short DeleteRecord(SymAttr* rec);
+    /// After a Parse: the host's tree tells which unit bodies are replaced,
+    /// a tree the host did not take is kept.
+    void KeepTree(TiNode** hostTree, TiNode* kept);
     short CurrentUnitTable(SymTab** table);
 };

@@ -5,6 +5,7 @@
 #include "tests/compiler/AllocFailure.h"
 #include "tests/compiler/ParseTestSupport.h"
 
+#include "compiler/TiEncoder.h"
 #include "compiler/TiInitValSpec.h"
 
 #include <gtest/gtest.h>
@@ -372,7 +373,7 @@ TEST(Facade, EncodeWithoutEncoder) {
     testing::internal::CaptureStdout();
     auto m = NewFacade();
     m->Parse("PROGRAM P END_PROGRAM", "x", nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(m->Encode(nullptr), morvalcode::EN_NO_ENCODER);
+    EXPECT_EQ(m->Encode(nullptr), tienc::UNIT_NO_OUTPUT); // encoded, but no listing to write
     m->Parse("PROGRAM P $ END_PROGRAM", "x", nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(m->Encode(nullptr), morvalcode::EN_ERRORS);
     m->status = morvalcode::ST_NO_SET;
