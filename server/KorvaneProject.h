@@ -235,8 +235,7 @@ private:
     bool ResolveStep(const char*& cursor, SymAttr*& type, int32_t& offset, std::string& name,
                      bool allowPlus);
     bool ResolveIndex(const char*& cursor, SymAttr*& type, int32_t& offset, std::string& name);
-    bool SelectPath(const VarFilter& filter, const std::string& prefix, size_t special,
-                    bool allowPlus, VarSelection& sel);
+    bool SelectPath(const std::string& prefix, size_t special, bool allowPlus, VarSelection& sel);
     /// Empties `sel` if it belongs to another project or generation.
     void Refresh(VarSelection& sel);
     void BeginGeneration();

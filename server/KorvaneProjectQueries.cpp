@@ -68,7 +68,7 @@ bool KorvaneProject::SelectVariables(VarFilter& filter, bool useFilter, bool all
         }
     }
     if (special != std::string::npos)
-        return SelectPath(filter, prefix, special, allowPlus, sel);
+        return SelectPath(prefix, special, allowPlus, sel);
 
     if (!useFilter) {
         VarTable::Index index;
@@ -96,9 +96,7 @@ bool KorvaneProject::SelectVariables(VarFilter& filter, bool useFilter, bool all
     return true;
 }
 
-bool KorvaneProject::SelectPath(const VarFilter& filter, const std::string& prefix, size_t special,
-                                bool allowPlus, VarSelection& sel) {
-    (void)filter;
+bool KorvaneProject::SelectPath(const std::string& prefix, size_t special, bool allowPlus, VarSelection& sel) {
     const std::string base = prefix.substr(0, special);
     VarTable::Index index;
     if (!table.Find(base, index))

@@ -10,6 +10,7 @@
 #include "compiler/SymTabSet.h"
 #include "platform/FileSystem.h"
 #include "server/TypeRegistry.h"
+#include "server/VarFileFormat.h"
 
 namespace {
 // The file that TypeFileLineReader reads: a plain C callback has no context,
@@ -25,7 +26,8 @@ std::mutex& TypeCompiler::ProcessLock() {
 char* TypeFileLineReader(char* buffer, unsigned short size) {
     if (buffer == nullptr || g_currentTypeFile == nullptr || size < 2)
         return nullptr;
-    return fgets(buffer, size, g_currentTypeFile);
+    // Text mode, as the file is opened on Windows: CR LF arrives as LF.
+    return varsvc::ReadTextLine(g_currentTypeFile, buffer, size) ? buffer : nullptr;
 }
 
 TypeCompiler::~TypeCompiler() = default;

@@ -22,9 +22,9 @@ class SymTabSet;
 class TypeRegistry;
 
 /// The line reader handed to the compiler: reads the next line of the type
-/// file being compiled into `buffer` (`size` bytes) with the fgets rule and
-/// returns `buffer`, or null at the end of the file, without a current file,
-/// or for a `size` below 2. One type file is current in the process at a
+/// file being compiled into `buffer` (`size` bytes) with the fgets rule in
+/// text mode (CR LF arrives as LF) and returns `buffer`, or null at the end
+/// of the file, without a current file, or for a `size` below 2. One type file is current in the process at a
 /// time (see TypeCompiler::Compile).
 char* TypeFileLineReader(char* buffer, unsigned short size);
 

@@ -48,7 +48,7 @@ TEST_F(ProjectTypes, FiveDirectoriesInOrderEachFileEndedByALineFeed) {
                                    "(* global dfb, no line end *)\n"
                                    "(* project *)\n\n"
                                    "(* project dfb *)\n\n"
-                                   "(* server *)\r\n\n");
+                                   "(* server *)\n\n"); // text mode: CR LF read as LF
     const std::vector<std::string> traces = TraceTexts(capture.Records());
     std::vector<std::string> appends;
     for (const std::string& t : traces)
@@ -332,7 +332,7 @@ TEST(TypeCompilerSeam, LineReaderWithoutCurrentFile) {
 
 TEST(TypeCompilerSeam, CompileNeedsAnInstanceAndAFile) {
     TempDir dir;
-    WriteBytes(dir / "t.dty", "line one\nline two without end");
+    WriteBytes(dir / "t.dty", "line one\r\nline two without end");
     auto log = std::make_shared<CompileLog>();
     DeclaredTypeCompiler compiler(nullptr, log);
     EXPECT_FALSE(compiler.Compile(dir / "t.dty")); // no instance
