@@ -210,7 +210,17 @@ void TiUnitBodies::Forget(const SymAttr* unit) {
 }
 
 void TiUnitBodies::ForgetUnitsOf(const TiNode* tree) {
-    ForEachUnit(tree, [this](SymAttr* unit, TiNode*) { Forget(unit); });
+    // A unit declared again gets a new scope table; any kept body, not only
+    // its own, may name records of the old one (a call with its formal
+    // parameters): none of them is safe to encode any more.
+    bool again = false;
+    ForEachUnit(tree, [&](SymAttr* unit, TiNode*) {
+        TiNode* body = nullptr;
+        again = again || Find(unit, &body);
+    });
+    if (again) {
+        Clear();
+    }
 }
 
 bool TiUnitBodies::Adopt(TiNode* tree) {

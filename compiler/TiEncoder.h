@@ -24,8 +24,9 @@
 //   functions named by operation and type ("GT_REAL", "MOD_INT",
 //   "TIME_MUL_DINT", "DINT_TO_INT") with JMPFFEFB.
 // - The trees of a compilation are kept by the facade when the host does
-//   not take them (TiUnitBodies); a unit whose body the host took, or whose
-//   variables were deleted since, is reported (location 1415) instead of
+//   not take them (TiUnitBodies). A unit compiled again, or a deleted
+//   variable, drops every kept body: any of them may name records that are
+//   gone. A unit without a kept body is reported (location 1415) instead of
 //   being encoded from records that may be gone.
 #pragma once
 
@@ -86,12 +87,14 @@ public:
     TiUnitBodies& operator=(const TiUnitBodies&) = delete;
 
     /// Takes over `tree` (a STATEM_LIST chain of LABEL nodes, one per unit,
-    /// as a compilation hands it over; null is ignored). An earlier body of
-    /// a unit of the same name is forgotten. False when out of memory (the
-    /// tree is destroyed then).
+    /// as a compilation hands it over; null is ignored). When the tree
+    /// declares a unit that has a body here, every kept body is dropped
+    /// first (see ForgetUnitsOf). False when out of memory (the tree is
+    /// destroyed then).
     bool Adopt(TiNode* tree);
-    /// Forgets the bodies of the units of `tree`, which stays the caller's
-    /// (a compilation whose tree the host takes replaces those units).
+    /// For a compilation whose tree stays the caller's: when it declares a
+    /// unit that has a body here, every kept body is dropped, since the
+    /// unit's new scope table replaced records that any body may name.
     void ForgetUnitsOf(const TiNode* tree);
     /// Forgets the body of `unit` (by record, and by its name).
     void Forget(const SymAttr* unit);

@@ -489,9 +489,10 @@ short morval::DeleteRecord(SymAttr* rec) {
     if (library != nullptr) {
         library->ForgetRecord(rec);
     }
-    // A kept body that names the record cannot be encoded any more.
+    // Kept bodies may name the record (a unit's own, or a call with the
+    // formal parameters of a function block): none is encoded any more.
     if (bodies != nullptr) {
-        bodies->Forget(rec->GetUnit());
+        bodies->Clear();
     }
     rec->Unlink();
     return table->remove(rec) == 0 ? 0 : DV_NOT_FOUND;

@@ -31,8 +31,9 @@
 // - Encode and EncodeSection encode with TiEncoder (docs/encoder.md). The
 //   statement trees of Parse are kept for them (TiUnitBodies) when the host
 //   does not take them; a host that takes a tree hands it back with
-//   AdoptTree. The kept trees go with reset, and a unit's tree when
-//   variables of it are deleted.
+//   AdoptTree. The kept trees go with reset, when a variable is deleted and
+//   when a unit is compiled again (any of them may name the records that
+//   go).
 // - Every object the facade makes is announced to the memory registration
 //   under "morval" and withdrawn before it is freed.
 #pragma once

@@ -155,19 +155,38 @@ TEST(EncoderFacade, TreesTakenByTheHost) {
     m->AdoptTree(nullptr); // ignored
 }
 
-TEST(EncoderFacade, RecompiledUnitReplacesItsBody) {
-    testing::internal::CaptureStdout();
-    auto m = Facade();
-    ASSERT_EQ(m->Parse(kTwoUnits, "two", nullptr, nullptr, nullptr, nullptr), 0);
-    ASSERT_EQ(m->Parse("PROGRAM TWO VAR C : DINT; END_VAR C := 3; END_PROGRAM", "again", nullptr,
-                       nullptr, nullptr, nullptr),
-              0);
-    testing::internal::GetCapturedStdout();
-    short rc = -1;
-    std::string text = EncodeAll(*m, &rc);
-    EXPECT_EQ(rc, 0);
-    EXPECT_NE(text.find("ASS \tC, 4, VAR;  \t3, 4, IMMVAL"), std::string::npos) << text;
-    EXPECT_EQ(text.find("B, 2, VAR"), std::string::npos) << text;
+TEST(EncoderFacade, RecompiledUnitDropsTheKeptBodies) {
+    struct Case {
+        const char* name;
+        bool hostTakes; // the second compilation's tree goes to the host
+        short rc;
+        bool twoListed;
+    };
+    const Case cases[] = {
+        {"kept", false, tienc::UNIT_ERRORS, true},
+        {"taken by the host", true, tienc::UNIT_ERRORS, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::internal::CaptureStdout();
+        auto m = Facade();
+        ASSERT_EQ(m->Parse(kTwoUnits, "two", nullptr, nullptr, nullptr, nullptr), 0);
+        TiNode* taken = nullptr;
+        ASSERT_EQ(m->Parse("PROGRAM TWO VAR C : DINT; END_VAR C := 3; END_PROGRAM", "again",
+                           nullptr, c.hostTakes ? &taken : nullptr, nullptr, nullptr),
+                  0);
+        testing::internal::GetCapturedStdout();
+        delete taken;
+        m->ResetErrors(nullptr);
+        short rc = -1;
+        std::string text = EncodeAll(*m, &rc);
+        EXPECT_EQ(rc, c.rc);
+        // ONE's body may name records of the replaced TWO: not encoded.
+        EXPECT_EQ(text.find("(* PROGRAM ONE *)"), std::string::npos) << text;
+        EXPECT_EQ(text.find("B, 2, VAR"), std::string::npos) << text;
+        EXPECT_EQ(text.find("ASS \tC, 4, VAR;  \t3, 4, IMMVAL") != std::string::npos, c.twoListed)
+            << text;
+    }
 }
 
 TEST(EncoderFacade, DeletedVariablesDropTheBody) {
