@@ -426,6 +426,11 @@ std::vector<std::string> PlantNames(const std::string& varFile) {
         if (++number <= 2 || line.rfind("@#$@#$", 0) == 0 || line.empty())
             continue;
         const std::string name = line.substr(0, line.find(','));
+        // The default filter leaves out the kinds 6 to 9 (third field).
+        const size_t kindStart = line.find(',', line.find(',') + 1);
+        const int kind = kindStart == std::string::npos ? 0 : std::atoi(line.c_str() + kindStart + 1);
+        if (kind >= 6 && kind <= 9)
+            continue;
         std::string key = name;
         for (char& c : key)
             if (c >= 'A' && c <= 'Z')

@@ -150,8 +150,9 @@ VARIANT RefI2(SHORT* cell);
 VARIANT RefBstr(BSTR* cell);
 VARIANT RefVar(VARIANT* cell);
 
-/// The variable names of the example plant's var file, in catalogue order
-/// (by lower-cased name, bytes compared unsigned).
+/// The variable names of the example plant's var file that the default
+/// filter selects (kinds other than 6 to 9), in catalogue order (by
+/// lower-cased name, bytes compared unsigned).
 std::vector<std::string> PlantNames(const std::string& varFile);
 
 } // namespace e2e
