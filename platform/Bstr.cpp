@@ -76,7 +76,7 @@ char* blockOf(BSTR bstr) { return reinterpret_cast<char*>(bstr) - kHeader; }
 char* takeBlock(size_t total) {
     const size_t cls = (total + kClassStep - 1) / kClassStep;
     if (cacheEnabled() && cls <= kClasses) {
-        if (korvane::platform::OleInjectedFailure())
+        if (korvane::platform::OleInjectionArmed() && korvane::platform::OleInjectedFailure())
             return nullptr;
         Cache& cache = t_cache;
         if (void* head = t_cacheGone ? nullptr : cache.heads[cls]) {

@@ -105,6 +105,9 @@ void ComApartment::readFrom(Connection& c) {
         if (n > 0) {
             c.session->Receive(buf, static_cast<size_t>(n));
             total += static_cast<size_t>(n);
+            // A short read took what was there; the next poll tells of more.
+            if (static_cast<size_t>(n) < sizeof buf)
+                return;
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -148,7 +151,7 @@ void ComApartment::accept(int listener) {
 }
 
 bool ComApartment::serveReady() {
-    bool served = false;
+    bool more = false;
     // Index loop: a served call may add connections (nested waits).
     for (size_t i = 0; i < m_connections.size(); ++i) {
         Connection& c = *m_connections[i];
@@ -161,19 +164,21 @@ bool ComApartment::serveReady() {
         c.busy = false;
         if (step == ComServerSession::Step::Idle)
             continue;
-        served = true;
         flush(c);
         if (step == ComServerSession::Step::Close)
             close(c);
+        else if (c.session->HasFrame())
+            more = true;  // a client sent several requests at once
     }
-    return served;
+    return more;
 }
 
 void ComApartment::Wait(int wakeFd, int timeoutMs) {
     const int64_t deadline = timeoutMs < 0 ? -1 : nowMs() + timeoutMs;
     std::vector<struct pollfd> fds;
     for (;;) {
-        bool served = serveReady();
+        // True when frames are still waiting: then the poll must not block.
+        bool pending = serveReady();
         sweep();
         fds.clear();
         fds.push_back({wakeFd, POLLIN, 0});
@@ -191,7 +196,7 @@ void ComApartment::Wait(int wakeFd, int timeoutMs) {
             fds.push_back({c->busy ? -1 : c->fd, ev, 0});
         }
         int wait;
-        if (served)
+        if (pending)
             wait = 0;  // more requests may be complete already
         else if (deadline < 0)
             wait = -1;
@@ -216,7 +221,7 @@ void ComApartment::Wait(int wakeFd, int timeoutMs) {
             else if (fds[k].revents & (POLLHUP | POLLERR))
                 close(c);  // gone, with nothing left that we would read now
         }
-        if (!served && deadline >= 0 && nowMs() >= deadline)
+        if (!pending && deadline >= 0 && nowMs() >= deadline)
             return;
     }
 }

@@ -105,7 +105,18 @@ HRESULT ComChannel::Call(const std::vector<uint8_t>& request, uint32_t callId, W
     size_t need = kWireHeaderBytes;
     WireHeader h;
     bool haveHeader = false;
+    // The reply cannot be there the moment the request is sent: wait first
+    // rather than spend a read that finds nothing.
+    bool waitFirst = true;
     for (;;) {
+        if (waitFirst) {
+            waitFirst = false;
+            int w = waitFor(m_fd, POLLIN, deadline);
+            if (w == 0)
+                return fail(RPC_E_TIMEOUT, RPC_E_DISCONNECTED);
+            if (w < 0)
+                return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
+        }
         if (have >= need) {
             if (!haveHeader) {
                 if (!WireDecodeHeader(m_in.data(), &h) || h.callId != callId || h.type != replyType)

@@ -99,6 +99,16 @@ void ComServerSession::reply(std::vector<uint8_t>&& frame) {
     }
 }
 
+bool ComServerSession::HasFrame() const {
+    size_t avail = m_in.size() - m_inStart;
+    if (avail < kWireHeaderBytes)
+        return false;
+    WireHeader h;
+    if (!WireDecodeHeader(m_in.data() + m_inStart, &h))
+        return true;
+    return avail >= kWireHeaderBytes + h.length;
+}
+
 ComServerSession::Step ComServerSession::ServeOne() {
     size_t avail = m_in.size() - m_inStart;
     if (avail < kWireHeaderBytes)

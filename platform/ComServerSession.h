@@ -53,6 +53,9 @@ public:
     size_t OutputSize() const { return m_out.size() - m_outStart; }
     /// Drops the first `n` bytes of the output (they were sent).
     void Consumed(size_t n);
+    /// True when a whole frame (or a header that must be refused) waits in
+    /// the input, so that ServeOne would not answer Idle.
+    bool HasFrame() const;
     /// Bytes received and not yet served.
     size_t InputSize() const { return m_in.size() - m_inStart; }
     /// False while so many replies wait unsent (kWireMaxPendingReplyBytes)

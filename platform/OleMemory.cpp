@@ -3,15 +3,18 @@
 
 #include <cstdlib>
 
-namespace {
+namespace korvane::platform {
 // Countdown to the injected failure; 0 = off.
-thread_local long t_failAfter = 0;
+thread_local long t_oleFailAfter = 0;
+} // namespace korvane::platform
 
+namespace {
 // True when this allocation is the one that the test asked to fail.
 bool injectedFailure() {
-    if (t_failAfter <= 0)
+    long& left = korvane::platform::t_oleFailAfter;
+    if (left <= 0)
         return false;
-    return --t_failAfter == 0;
+    return --left == 0;
 }
 } // namespace
 
@@ -31,6 +34,6 @@ LPVOID CoTaskMemRealloc(LPVOID block, size_t size) {
 void CoTaskMemFree(LPVOID block) { std::free(block); }
 
 namespace korvane::platform {
-void OleFailAllocationAfter(long n) { t_failAfter = n < 0 ? 0 : n; }
+void OleFailAllocationAfter(long n) { t_oleFailAfter = n < 0 ? 0 : n; }
 bool OleInjectedFailure() { return injectedFailure(); }
 } // namespace korvane::platform

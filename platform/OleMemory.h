@@ -25,5 +25,9 @@ void OleFailAllocationAfter(long n);
 /// True when the injected failure is due now (consumes one step of the
 /// countdown); for allocators that serve blocks without CoTaskMemAlloc.
 bool OleInjectedFailure();
+/// Per-thread countdown behind OleInjectedFailure (0: off), for its
+/// inline fast path.
+extern thread_local long t_oleFailAfter;
+inline bool OleInjectionArmed() { return t_oleFailAfter > 0; }
 
 } // namespace korvane::platform

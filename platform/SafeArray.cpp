@@ -113,17 +113,23 @@ HRESULT allocDescriptor(UINT cDims, SAFEARRAY** out) {
     return S_OK;
 }
 
-// Frees the owned resources of `count` elements starting at `data`.
-void releaseElements(SAFEARRAY* psa, char* data, size_t count) {
+// Frees the owned resources of `count` elements starting at `data`. The
+// slots are zeroed unless the whole block is about to be freed anyway.
+void releaseElements(SAFEARRAY* psa, char* data, size_t count, bool zero = true) {
     if (!(psa->fFeatures & kOwnedKinds) || !data)
         return;
+    if (psa->fFeatures & FADF_BSTR) {
+        // The element block of a BSTR array is aligned for pointers.
+        BSTR* strings = reinterpret_cast<BSTR*>(data);
+        for (size_t i = 0; i < count; ++i)
+            SysFreeString(strings[i]);
+        if (zero)
+            std::memset(data, 0, count * sizeof(BSTR));
+        return;
+    }
     for (size_t i = 0; i < count; ++i) {
         char* e = data + i * psa->cbElements;
-        if (psa->fFeatures & FADF_BSTR) {
-            BSTR b;
-            std::memcpy(&b, e, sizeof b);
-            SysFreeString(b);
-        } else if (psa->fFeatures & FADF_VARIANT) {
+        if (psa->fFeatures & FADF_VARIANT) {
             VariantClear(reinterpret_cast<VARIANT*>(e));
         } else {
             IUnknown* u;
@@ -131,7 +137,8 @@ void releaseElements(SAFEARRAY* psa, char* data, size_t count) {
             if (u)
                 u->Release();
         }
-        std::memset(e, 0, psa->cbElements);
+        if (zero)
+            std::memset(e, 0, psa->cbElements);
     }
 }
 
@@ -248,7 +255,7 @@ HRESULT SafeArrayDestroyData(SAFEARRAY* psa) {
     if (psa->pvData) {
         size_t count = 0;
         if (elementCount(psa, &count))
-            releaseElements(psa, static_cast<char*>(psa->pvData), count);
+            releaseElements(psa, static_cast<char*>(psa->pvData), count, false);
         CoTaskMemFree(psa->pvData);
         psa->pvData = nullptr;
     }

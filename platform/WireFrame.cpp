@@ -49,6 +49,16 @@ void WireWriter::put(const void* data, size_t n) {
     m_buf->insert(m_buf->end(), p, p + n);
 }
 
+uint8_t* WireWriter::Extend(size_t n) {
+    if (m_overflow || m_buf->size() - kWireHeaderBytes + n > kWireMaxFrameBytes) {
+        m_overflow = true;
+        return nullptr;
+    }
+    size_t old = m_buf->size();
+    m_buf->resize(old + n);
+    return m_buf->data() + old;
+}
+
 void WireWriter::U16(uint16_t v) {
     uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
     put(b, 2);

@@ -99,6 +99,9 @@ public:
     void Guid(REFGUID g);
     /// A string: u32 byte count (0xFFFFFFFF for a null BSTR), then the bytes.
     void String(BSTR s);
+    /// Appends `n` bytes and returns where they start, for the caller to
+    /// fill (valid until the next write); null once the frame overflowed.
+    uint8_t* Extend(size_t n);
     /// Writes the body length into the header and hands out the frame.
     std::vector<uint8_t>& Finish();
     bool overflowed() const { return m_overflow; }

@@ -91,10 +91,26 @@ HRESULT writeArray(WireWriter& w, VARTYPE elemVt, SAFEARRAY* psa, int depth) {
     if (scalarSize(elemVt)) {
         w.Bytes(data, static_cast<size_t>(count) * elemSize);
     } else if (elemVt == VT_BSTR) {
+        // All strings in one stretch: their sizes first, then one copy each.
+        const BSTR* strings = reinterpret_cast<const BSTR*>(data);
+        size_t total = 0;
         for (uint64_t i = 0; i < count; ++i) {
-            BSTR s;
-            std::memcpy(&s, data + i * elemSize, sizeof s);
-            w.String(s);
+            const UINT bytes = SysStringByteLen(strings[i]);
+            if (bytes > kWireMaxStringBytes)
+                return RPC_E_CLIENT_CANTMARSHAL_DATA;
+            total += 4 + (strings[i] ? bytes : 0);
+        }
+        uint8_t* out = w.Extend(total);
+        if (!out)
+            return RPC_E_CLIENT_CANTMARSHAL_DATA;
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint32_t bytes = strings[i] ? SysStringByteLen(strings[i]) : 0xFFFFFFFFu;
+            std::memcpy(out, &bytes, 4);
+            out += 4;
+            if (strings[i]) {
+                std::memcpy(out, strings[i], bytes);
+                out += bytes;
+            }
         }
     } else {
         for (uint64_t i = 0; i < count; ++i) {
