@@ -28,7 +28,6 @@ namespace {
 constexpr short T_ANDN = 269;
 constexpr short T_ADD = 266;
 constexpr short T_CAL = 282;
-constexpr short T_CALC = 283;
 constexpr short T_CALCN = 284;
 constexpr short T_CONSTANT = 287;
 constexpr short T_DIV = 291;
@@ -38,7 +37,6 @@ constexpr short T_FUNCTION_BLOCK = 322;
 constexpr short T_GE = 323;
 constexpr short T_GT = 324;
 constexpr short T_INITIAL_STEP = 326;
-constexpr short T_JMP = 329;
 constexpr short T_JMPC = 330;
 constexpr short T_JMPCN = 331;
 constexpr short T_LDN = 334;
@@ -48,7 +46,6 @@ constexpr short T_MUL = 340;
 constexpr short T_NE = 341;
 constexpr short T_NOT = 342;
 constexpr short T_ORN = 345;
-constexpr short T_PROGRAM = 346;
 constexpr short T_RET = 353;
 constexpr short T_RETAIN = 354;
 constexpr short T_RETC = 355;
@@ -126,6 +123,9 @@ ParseContext::ParseContext(SymTabSet* set, Library* lib, TiDB* db, ErrMess* sink
 ParseContext::~ParseContext() {
     IlReset();
     delete root;
+    for (TiNode* l : unitLabels) {
+        delete l;
+    }
     TiDelInitValSpecList(initResult);
     delete decl;
     delete zeroBound;
@@ -134,8 +134,75 @@ ParseContext::~ParseContext() {
 TiNode* ParseContext::TakeTree() {
     TiNode* t = root;
     root = nullptr;
-    rootLast = nullptr;
+    if (t != nullptr || unitLabels.empty()) {
+        return t;
+    }
+    // One statement list of the units' LABEL nodes.
+    TiNode* last = nullptr;
+    for (TiNode* l : unitLabels) {
+        if (t == nullptr) {
+            t = NewNode(tree::STATEM_LIST, TextLocation{l->line, l->column});
+            last = t;
+            if (t == nullptr) {
+                delete l;
+                continue;
+            }
+        }
+        TiAppendStatement(&last, l, sink);
+    }
+    unitLabels.clear();
     return t;
+}
+
+void ParseContext::NoteLookahead(ParseValue* la) {
+    lookahead = la;
+    lookaheadAtRisk = false;
+    if (la == nullptr || la->token != tok::NAME || la->tok.sym == nullptr ||
+        la->tok.sym->GetName() == nullptr || set == nullptr || set->GetCurrent() == nullptr) {
+        return;
+    }
+    unsigned char kind = set->GetCurrent()->GetKind();
+    if (kind == decl::TAB_STRUCT || kind == decl::TAB_ENUM) {
+        try {
+            lookaheadName = la->tok.sym->GetName();
+            lookaheadAtRisk = true;
+        } catch (const std::bad_alloc&) {
+            ReportNoMemory(__LINE__);
+        }
+    }
+}
+
+void ParseContext::RebindLookahead() {
+    if (!lookaheadAtRisk || lookahead == nullptr || lookahead->token != tok::NAME ||
+        set == nullptr) {
+        return;
+    }
+    // Only the copy of the name is read: the old record may be gone.
+    const char* name = lookaheadName.c_str();
+    SymAttr* found = nullptr;
+    auto search = [&](SymTab* t) {
+        if (found == nullptr && t != nullptr &&
+            (t->GetIndexFlags() & (symtab::IDX_NAME | symtab::IDX_NAME_DUP)) != 0) {
+            found = t->lookup(name);
+        }
+    };
+    search(set->GetCurrent());
+    for (unsigned short i = 0; found == nullptr && set->GetStackTab(i) != nullptr; ++i) {
+        search(set->GetStackTab(i));
+    }
+    search(set->GetUnitTab());
+    search(set->GetGlobalTab());
+    if (found == nullptr) {
+        SymTab* t = set->GetCurrent();
+        if (t == nullptr || (t->GetIndexFlags() & (symtab::IDX_NAME | symtab::IDX_NAME_DUP)) == 0) {
+            t = set->GetGlobalTab();
+        }
+        found = t != nullptr ? t->insert(name, 0, nullptr) : nullptr;
+    }
+    lookahead->tok.sym = found;
+    // Still inside an outer body: at risk again.
+    unsigned char kind = set->GetCurrent() != nullptr ? set->GetCurrent()->GetKind() : 0;
+    lookaheadAtRisk = found != nullptr && (kind == decl::TAB_STRUCT || kind == decl::TAB_ENUM);
 }
 
 TiInitValSpec* ParseContext::TakeInitVal() {
@@ -368,7 +435,6 @@ SymAttr* ParseContext::FindEnumerator(const char* name) {
 void ParseContext::SetTree(ParseValue& v) {
     delete root;
     root = v.node;
-    rootLast = nullptr;
     v.node = nullptr;
     ReleaseOwned(v);
 }
@@ -454,6 +520,7 @@ ParseValue ParseContext::EndEnum(ParseValue& open, ParseValue& close) {
     if (decl != nullptr) {
         r.sym = decl->EndEnum(close.pos);
     }
+    RebindLookahead();
     return r;
 }
 
@@ -468,6 +535,7 @@ void ParseContext::AbandonEnum(ParseValue& open) {
     if (decl != nullptr) {
         decl->DropTypeSpec(decl->EndEnum(open.pos));
     }
+    RebindLookahead();
 }
 
 ParseValue ParseContext::ArraySpec(ParseValue& kw, ParseValue& dims, ParseValue& elem) {
@@ -522,6 +590,7 @@ ParseValue ParseContext::EndStruct(ParseValue& open, ParseValue& close) {
     if (decl != nullptr) {
         r.sym = decl->EndStruct(close.pos);
     }
+    RebindLookahead();
     return r;
 }
 
@@ -529,6 +598,7 @@ void ParseContext::AbandonStruct(ParseValue& open) {
     if (decl != nullptr) {
         decl->DropTypeSpec(decl->EndStruct(open.pos));
     }
+    RebindLookahead();
 }
 
 ParseValue ParseContext::LiteralAsType(ParseValue& lit) {
@@ -708,6 +778,14 @@ ParseValue ParseContext::BeginUnit(ParseValue& kw, ParseValue& name, ParseValue*
     r.num = unitType;
     IlReset();
     jumps.clear();
+    if (nameRec != nullptr && nameRec->GetName() != nullptr && set != nullptr) {
+        // A unit compiled again loses its old scope table: the trees built
+        // so far that refer into it go first.
+        SymAttr* old = set->GetGlobalTab()->lookup(nameRec->GetName());
+        if (old != nullptr && old->GetKind() == sym::KIND_POU && old->GetScopeTab() != nullptr) {
+            DropTreesInto(old->GetScopeTab());
+        }
+    }
     if (decl != nullptr) {
         decl->BeginUnit(nameRec, unitType, resultType != nullptr ? resultType->tok.sym : nullptr,
                         name.pos);
@@ -745,15 +823,62 @@ void ParseContext::AttachUnitBody(SymAttr* unit, TextLocation pos, TiNode* body)
         return;
     }
     label->SetPos(pos.row, pos.col);
-    if (root == nullptr) {
-        root = NewNode(tree::STATEM_LIST, pos);
-        rootLast = root;
-        if (root == nullptr) {
-            delete label;
-            return;
+    try {
+        unitLabels.push_back(label);
+    } catch (const std::bad_alloc&) {
+        ReportNoMemory(__LINE__);
+        delete label;
+    }
+}
+
+void ParseContext::DropTreesInto(SymTab* table) {
+    // A tree refers into the table when one of its symbols is the table's
+    // record of that name.
+    auto refersInto = [table](const TiNode* root) {
+        std::vector<const TiNode*> todo;
+        try {
+            todo.push_back(root);
+        } catch (const std::bad_alloc&) {
+            return true; // cannot tell: dropped to be safe
+        }
+        while (!todo.empty()) {
+            const TiNode* n = todo.back();
+            todo.pop_back();
+            for (int i = 1; i <= 3; ++i) {
+                const TiLink& l = n->Link(i);
+                if (l.Tag() == TiLinkTag::Node) {
+                    try {
+                        todo.push_back(l.AsNode());
+                    } catch (const std::bad_alloc&) {
+                        return true;
+                    }
+                } else if (const SymAttr* s = l.AsSymbol()) {
+                    if (s->GetName() != nullptr && table->lookup(s->GetName()) == s) {
+                        return true;
+                    }
+                } else if (const TiStepLists* st = l.AsSteps()) {
+                    for (const TiStepRef* r : {st->from, st->to}) {
+                        for (; r != nullptr; r = r->next) {
+                            if (r->step != nullptr && r->step->GetName() != nullptr &&
+                                table->lookup(r->step->GetName()) == r->step) {
+                                return true;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+        return false;
+    };
+    size_t w = 0;
+    for (TiNode* l : unitLabels) {
+        if (refersInto(l)) {
+            delete l;
+        } else {
+            unitLabels[w++] = l;
         }
     }
-    TiAppendStatement(&rootLast, label, sink);
+    unitLabels.resize(w);
 }
 
 ParseValue ParseContext::BeginSection(ParseValue& kw, ParseValue* qualifier) {

@@ -55,6 +55,7 @@
 #include "compiler/TiScanner.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class ErrMess;
@@ -156,6 +157,11 @@ public:
     TiScanner* GetScanner() const { return scanner; }
     /// The position of the last token the parser shifted.
     void NoteShift(TextLocation p) { lastShift = p; }
+    /// The parser's lookahead, noted after each token is read. A name read
+    /// while a structure or enumeration body is the current scope has been
+    /// entered into that body's table, which goes when the body closes or
+    /// is dropped: the lookahead is then bound again by its name.
+    void NoteLookahead(ParseValue* la);
 
     /// Hands the tree over to the caller (null when none was built).
     TiNode* TakeTree();
@@ -337,6 +343,8 @@ private:
     ParseValue Loop(int32_t kind, ParseValue& kw, TiNode* c1, TiNode* c2, TiNode* c3);
     ParseValue TakeNode(TiNode* n, TextLocation pos);
     void AttachUnitBody(SymAttr* unit, TextLocation pos, TiNode* body);
+    void DropTreesInto(SymTab* table);
+    void RebindLookahead();
     void DeclareSpec(ParseValue& spec, bool var);
 
     // Instruction List.
@@ -358,8 +366,11 @@ private:
     TiScanner* scanner = nullptr;
     TextLocation lastShift;
 
-    TiNode* root = nullptr;       // the unit chain handed to the host
-    TiNode* rootLast = nullptr;
+    TiNode* root = nullptr;            // a tree of a start marker's part
+    std::vector<TiNode*> unitLabels;   // LABEL(unit, body) per unit, in source order
+    ParseValue* lookahead = nullptr;   // the parser's lookahead
+    std::string lookaheadName;         // its name, while it is at risk
+    bool lookaheadAtRisk = false;
     TiInitValSpec* initResult = nullptr;
 
     IlResult il;

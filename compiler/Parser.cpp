@@ -99,6 +99,7 @@ void Parser::FetchLookahead() {
     lval.token = t;
     lval.tok = tv;
     scanner->GetTokenEndPos(lval.pos.row, lval.pos.col);
+    context_->NoteLookahead(&lval);
 }
 
 void Parser::DropLookahead() {
@@ -247,6 +248,7 @@ int Parser::parse(TiScanner* s) {
     PopAll();
     DropLookahead();
     context_->SetScanner(nullptr);
+    context_->NoteLookahead(nullptr);
     scanner = nullptr;
     (void)YYNSTATES;
     (void)YYNRULES;

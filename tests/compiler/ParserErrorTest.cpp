@@ -145,3 +145,49 @@ TEST(ParserError, ManyIndependentMistakesInOneRun) {
               "LABEL(MAIN,{CAL(F,ARG_ASS(IN1,5,ARG_ASS(XX,1))); ASS(R,F.OUT1)})}");
     delete t;
 }
+
+TEST(ParserError, NameReadInsideABodyOutlivesTheBody) {
+    // The name after an enumeration or structure that lacks its closing
+    // token is read while the body is the current scope; the body goes, the
+    // name is declared all the same.
+    struct Case {
+        const char* name;
+        const char* source;
+        const char* declared; // in the unit P, or global for a TYPE block
+    };
+    const Case cases[] = {
+        {"variable after an open enumeration", "PROGRAM P VAR INT : (E K : INT; END_VAR END_PROGRAM",
+         "K"},
+        {"variable after a dropped enumeration", "PROGRAM P VAR INT:(e K : BOOL; END_VAR END_PROGRAM",
+         "K"},
+        {"type after an open enumeration", "TYPE A : (X, Y B : INT; END_TYPE", "B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.Run(c.source);
+        SymTab* where = rig.set.GetLocalTab("P");
+        if (where == nullptr) {
+            where = rig.set.GetGlobalTab();
+        }
+        SymAttr* d = where->lookup(c.declared);
+        ASSERT_NE(d, nullptr);
+        EXPECT_NE(d->GetKind(), sym::KIND_UNDEFINED);
+    }
+}
+
+TEST(ParserError, UnitCompiledAgainDropsTheTreesIntoItsOldScope) {
+    // The second P replaces the first one's scope table: the first P's body
+    // and Q's call with P's formal parameter refer into it and go; R refers
+    // only to global records and stays.
+    Rig rig;
+    rig.Run("FUNCTION_BLOCK P VAR_INPUT A : INT; END_VAR A := 1; END_FUNCTION_BLOCK\n"
+            "PROGRAM Q VAR F : P; END_VAR F(A := 2); END_PROGRAM\n"
+            "PROGRAM R VAR G : INT; END_VAR G := 3; END_PROGRAM\n"
+            "FUNCTION_BLOCK P VAR_INPUT B : INT; END_VAR B := 4; END_FUNCTION_BLOCK\n");
+    TiNode* t = rig.Tree();
+    EXPECT_EQ(parsetest::Shape(t), "{LABEL(R,{ASS(G,3)}); LABEL(P,{ASS(B,4)})}");
+    // The dump reads every symbol that is left.
+    EXPECT_FALSE(TiDumpTreeText(t).empty());
+    delete t;
+}
