@@ -10,6 +10,7 @@
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 
 #include <atomic>
@@ -175,6 +176,82 @@ TEST_F(ComLifetimeTest, CallsOfSeveralClientsAreSerialisedOnTheApartmentThread) 
     EXPECT_EQ(r.lVal, 1) << "at most one call ran at any time";
     for (IDispatch* p : proxies)
         p->Release();
+}
+
+TEST_F(ComLifetimeTest, MalformedFrameClosesOnlyItsConnection) {
+    m_env.RegisterServer();
+    IDispatch* good = nullptr;
+    ASSERT_EQ(activate(&good), S_OK);
+    const std::string sock = m_env.Runtime() + "/com-" + korvane::platform::GuidToText(CLSID_TestObject) + ".sock";
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<uint8_t> oversized(12, 0);
+    const uint32_t big = kWireMaxFrameBytes + 1;
+    std::memcpy(oversized.data(), &big, 4);
+    oversized[4] = static_cast<uint8_t>(WireType::Invoke);
+    std::vector<uint8_t> afterHello = WireEncodeHello(1, WireHello{}, false);
+    const uint8_t junk[] = {0x10, 0, 0, 0, 0x63, 1, 2, 3, 4, 5, 6, 7};
+    afterHello.insert(afterHello.end(), junk, junk + sizeof junk);
+    const Case cases[] = {
+        {"garbage instead of a hello", {0xDE, 0xAD, 0xBE, 0xEF, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {"oversized frame announced", oversized},
+        {"unknown frame type after the hello", afterHello},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int fd = -1;
+        HRESULT hr;
+        fd = korvane::platform::ComEndpointConnect(sock, &hr);
+        ASSERT_GE(fd, 0);
+        ::send(fd, c.bytes.data(), c.bytes.size(), MSG_NOSIGNAL);
+        // The server closes this connection (after a hello reply, when one
+        // was due): reading ends within a second.
+        struct timeval tv {1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        uint8_t buf[256];
+        ssize_t n;
+        while ((n = ::recv(fd, buf, sizeof buf, 0)) > 0) {
+        }
+        EXPECT_EQ(n, 0) << "closed by the server, not timed out";
+        ::close(fd);
+        // Everyone else is served as before.
+        VARIANT r;
+        VariantInit(&r);
+        ASSERT_EQ(Call(good, 1, {I4(20), I4(22)}, &r), S_OK);
+        EXPECT_EQ(r.lVal, 42);
+    }
+    good->Release();
+}
+
+TEST_F(ComLifetimeTest, UnknownThenRunThenDispatch) {
+    // The order a late-bound client such as the Java bridge uses.
+    m_env.RegisterServer();
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromString(u"Korvane.TestObject", &clsid), S_OK);
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
+                               IID_IUnknown, reinterpret_cast<void**>(&unknown)),
+              S_OK);
+    m_env.Track(ServerPid(unknown));
+    EXPECT_EQ(OleRun(unknown), S_OK);
+    IDispatch* d = nullptr;
+    ASSERT_EQ(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d)), S_OK);
+    unknown->Release();
+    LONG cell = 0;
+    VARIANT args[3];
+    for (VARIANT& a : args)
+        VariantInit(&a);
+    args[0].vt = VT_BYREF | VT_I4;
+    args[0].plVal = &cell;
+    args[1].vt = args[2].vt = VT_I4;
+    args[1].lVal = 4;
+    args[2].lVal = 5;
+    DISPPARAMS dp{args, nullptr, 3, 0};
+    ASSERT_EQ(d->Invoke(16, IID_NULL, 0, DISPATCH_METHOD, &dp, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(cell, 9);
+    d->Release();
 }
 
 uid_t anotherUser(uid_t uid) { return uid + 1; }
