@@ -14,6 +14,7 @@
 #include "compiler/TiNode.h"
 
 #include <cctype>
+#include <climits>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -1188,6 +1189,28 @@ private:
         }
         Cat c = CatOf(v.type);
         if (n->kind == tree::UMINUS) {
+            // A minus before a literal gives a negative constant.
+            if (v.isConst && v.o.kind == opc::OPD_CONSTANT && v.o.constant != nullptr) {
+                const IEC_CONSTANT* k = v.o.constant;
+                int32_t value = 0;
+                if (k->IsInteger() && k->value.digit.GetINT32Val(&value) == 0 &&
+                    value != INT32_MIN) {
+                    Value neg = IntConstant(-value, v.type);
+                    neg.size = v.size;
+                    return neg;
+                }
+                if ((k->flags & iec::CONST_REAL) != 0) {
+                    constants.emplace_back();
+                    IEC_CONSTANT& r = constants.back();
+                    if (r.CopyFrom(*k) == 0) {
+                        r.value.dbl = -r.value.dbl;
+                        r.flags = static_cast<uint16_t>(r.flags ^ iec::CONST_NEGATIVE);
+                        Value neg = Constant(&r, v.type);
+                        neg.size = v.size;
+                        return neg;
+                    }
+                }
+            }
             if (c == Cat::Signed || c == Cat::Real) {
                 Value d = ToTemp(v);
                 Op(opc::UMIN, &d, nullptr);
@@ -1547,7 +1570,9 @@ short TiEncoder::EncodeAll(const TiUnitBodies* bodies, FILE* listing) {
         }
     }
     if (listing != nullptr) {
-        std::fputc('\n', listing);
+        if (count > 0) {
+            std::fputc('\n', listing);
+        }
         std::fflush(listing);
     }
     return result;

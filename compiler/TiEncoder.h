@@ -136,8 +136,8 @@ public:
 
     /// Encodes every unit of the library in registration order: 0, or the
     /// first non-zero unit result (150, 151 without listing, 152; a unit
-    /// without body is 152 after its report 1415). The listing ends with a
-    /// line end.
+    /// without body is 152 after its report 1415). A listing with units
+    /// ends with a line end.
     short EncodeAll(const TiUnitBodies* bodies, FILE* listing);
 
     /// Encodes the library's unit named `name` (any case): 0, 150, 152 (also

@@ -14,7 +14,8 @@
 //   TEXT" with the position as the compiler reports it (0 when unknown) and
 //   the message number with its sign (the warnings 1704, 1717 and 1718 are
 //   positive, every other number negative). Messages of --path and --init
-//   carry "--path" and "--init" as FILE, those of --listing "--listing".
+//   carry "--path" and "--init" as FILE; those of --listing the file that
+//   declared the program units, or "--listing" when several files did.
 //   The summary line is "morval: N error(s), M warning(s)", counted as the
 //   compiler counts them (messages beyond its report limits included).
 // - --listing encodes only sources without errors; a listing that ends
@@ -23,6 +24,9 @@
 //   ends the run at once with exit code 2 and no further output. A NUL byte
 //   in a source is read as a blank: the compiler reads zero-terminated
 //   lines, and the rest of the line must not vanish unseen.
+// - The data types are numbered on across the files ("seq"): the compiler
+//   numbers each compilation's types from 1, and the type listing and the
+//   C declarations follow the numbers.
 // - Statement trees are written with "\n" line ends, each file's tree
 //   after a line "(* FILE *)"; a file without statements writes none.
 // - --lit takes every argument after its type as a text, except
@@ -37,6 +41,7 @@
 #include "base/TiValToLit.h"
 #include "compiler/ErrMess.h"
 #include "compiler/IOBase.h"
+#include "compiler/Library.h"
 #include "compiler/SymAttr.h"
 #include "compiler/SymTab.h"
 #include "compiler/SymTabSet.h"
@@ -52,6 +57,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -91,14 +97,19 @@ const char* const kHelp =
     "  --types            print the user-defined data types in declaration order\n"
     "  --json             with --types: one JSON object per line,\n"
     "                     {\"name\",\"class\":\"struct|array|enum|subrange|alias\",\n"
-    "                     \"size\",\"seq\", ...} with, by class, \"components\":\n"
-    "                     [{\"name\",\"type\",\"offset\",\"size\"}]; \"element\",\n"
-    "                     \"dims\":[{\"lower\",\"upper\",\"stride\"}] and \"add\";\n"
-    "                     \"values\":[{\"name\",\"value\"}]; \"base\", \"lower\",\n"
-    "                     \"upper\"; \"base\"\n"
+    "                     \"size\",\"seq\", ...} and by class:\n"
+    "                       struct   \"components\":[{\"name\",\"type\",\"offset\",\"size\"}]\n"
+    "                       array    \"element\", \"dims\":[{\"lower\",\"upper\",\"stride\"}],\n"
+    "                                \"add\"\n"
+    "                       enum     \"values\":[{\"name\",\"value\"}]\n"
+    "                       subrange \"base\", \"lower\", \"upper\"\n"
+    "                       alias    \"base\"\n"
+    "                     \"seq\" numbers the types in declaration order over all\n"
+    "                     files\n"
     "  --c-types          print the C typedef declarations of the data types\n"
     "  --tree             print the statement trees of the files\n"
-    "  --listing          print the code listing of the program units\n"
+    "  --listing          print the code listing of the program units (only when\n"
+    "                     the sources have no errors)\n"
     "  --path TEXT        after compiling, resolve the access path TEXT and print\n"
     "                     {\"path\",\"status\",\"offset\",\"type\",\"text\"}\n"
     "                     (status 0, 102 for an offset that is not constant, or\n"
@@ -290,6 +301,36 @@ void Account(morval& m, Counts& counts) {
     if (m.GetErrMess() != nullptr) {
         counts.errors += m.GetErrMess()->GetErrors();
         counts.warnings += m.GetErrMess()->GetWarnings();
+    }
+}
+
+/// Numbers the data types of a compilation on from the ones before: the
+/// compiler numbers the types of each compilation from 1, so that with
+/// several files the numbers alone would not give the order of declaration
+/// (which the type listing and the C declarations follow). `numbered` keeps
+/// the number given to each type; a type declared again gets a new one.
+void NumberOn(SymTab* global, std::map<const SymAttr*, unsigned short>& numbered,
+              unsigned short& last) {
+    if (global == nullptr) {
+        return;
+    }
+    unsigned short base = last;
+    for (SymAttr* r = global->FindFirstEntry(); r != nullptr; r = global->FindNextEntry(r)) {
+        if (!r->IsDType() || !r->IsVisibleDType() || r->GetSeqNo() == 0) {
+            continue;
+        }
+        auto it = numbered.find(r);
+        if (it != numbered.end() && it->second == r->GetSeqNo()) {
+            continue; // numbered before and not declared again
+        }
+        unsigned n = static_cast<unsigned>(base) + r->GetSeqNo();
+        unsigned short seq =
+            n > 0xFFFF ? static_cast<unsigned short>(0xFFFF) : static_cast<unsigned short>(n);
+        r->SetSeqNo(seq);
+        numbered[r] = seq;
+        if (seq > last) {
+            last = seq;
+        }
     }
 }
 
@@ -562,6 +603,9 @@ int main(int argc, char** argv) {
         }
 
         std::vector<std::pair<std::string, std::string>> trees;
+        std::map<const SymAttr*, unsigned short> numbered;
+        unsigned short lastSeq = 0;
+        std::map<const SymAttr*, size_t> unitFile; // the file that declared each unit
         for (size_t i = 0; i < o.files.size() && m->GetStatus() == 0; ++i) {
             g_source.bytes = std::move(sources[i]);
             g_source.at = 0;
@@ -570,6 +614,11 @@ int main(int argc, char** argv) {
                                 nullptr, nullptr);
             Flush(*m, o.files[i].c_str());
             Account(*m, counts);
+            NumberOn(m->GetSymTabSet()->GetGlobalTab(), numbered, lastSeq);
+            for (size_t u = 0; m->GetLibrary() != nullptr && u < m->GetLibrary()->GetUnitCount();
+                 ++u) {
+                unitFile.emplace(m->GetLibrary()->GetUnit(u), i);
+            }
             if (rc != 0) {
                 std::fprintf(stderr, "%s:0:0: internal error %d: compilation failed\n",
                              o.files[i].c_str(), static_cast<int>(rc));
@@ -609,7 +658,19 @@ int main(int argc, char** argv) {
                 // what encoding reports is counted on its own.
                 m->ResetErrors(nullptr);
                 short rc = m->Encode(out);
-                Flush(*m, "--listing");
+                // Positions of encoding messages are those of the file that
+                // declared the units, when one file declared them all.
+                std::string where = "--listing";
+                size_t owner = o.files.size();
+                bool one = !unitFile.empty();
+                for (const auto& [unit, file] : unitFile) {
+                    one = one && (owner == o.files.size() || owner == file);
+                    owner = file;
+                }
+                if (one && owner < o.files.size()) {
+                    where = o.files[owner];
+                }
+                Flush(*m, where.c_str());
                 unsigned before = counts.errors;
                 Account(*m, counts);
                 if (rc != 0) {

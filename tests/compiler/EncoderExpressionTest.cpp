@@ -54,6 +54,10 @@ TEST(EncoderExpression, Assignments) {
         {"structure copy", "P1 := P2;", {"   1:\tASS \tP1, 6, VAR;  \tP2, 6, VAR"}},
         {"component", "P1.Y := R;", {"   1:\tASS \tP1, 6, VAR, +2;  \tR, 4, VAR"}},
         {"constant index", "TAB[3] := A;", {"   1:\tASS \tTAB, 10, VAR, +4;  \tA, 2, VAR"}},
+        {"a minus before a literal",
+         "A := -7; R := -2.5;",
+         {"   1:\tASS \tA, 2, VAR;  \t-7, 2, IMMVAL",
+          "   2:\tASS \tR, 4, VAR;  \t-2.5, 4, IMMVAL"}},
         {"enumeration value", "C := GREEN;", {"   1:\tASS \tC, 2, VAR;  \timmVal 1 ( 01 00 )"}},
     };
     Check(cases, std::size(cases));
