@@ -22,14 +22,33 @@ short MapOneChar(LPSTR (*map)(LPSTR), short c) {
     return static_cast<short>(r & 0xFFu);
 }
 
+// The case mapping of one byte never changes, and the hash tables fold every
+// character of every name they hash or compare: the 256 results are taken
+// from the platform once and then read from a table.
+struct CaseTables {
+    unsigned char upper[256];
+    unsigned char lower[256];
+    CaseTables() {
+        for (int c = 0; c < 256; ++c) {
+            upper[c] = static_cast<unsigned char>(MapOneChar(CharUpperA, static_cast<short>(c)));
+            lower[c] = static_cast<unsigned char>(MapOneChar(CharLowerA, static_cast<short>(c)));
+        }
+    }
+};
+
+const CaseTables& Tables() {
+    static const CaseTables tables;
+    return tables;
+}
+
 } // namespace
 
 short TiToUpper(short c) {
-    return MapOneChar(CharUpperA, c);
+    return Tables().upper[static_cast<unsigned>(c) & 0xFFu];
 }
 
 short TiToLower(short c) {
-    return MapOneChar(CharLowerA, c);
+    return Tables().lower[static_cast<unsigned>(c) & 0xFFu];
 }
 
 short TiIsAlpha(short c) {
