@@ -13,6 +13,7 @@ namespace {
 
 TEST(ComMessageLoopTest, PostedMessagesArriveInOrderThenQuit) {
     std::atomic<DWORD> tid{0};
+    std::atomic<bool> go{false};
     std::vector<UINT> seen;
     WPARAM quitCode = 0;
     BOOL last = -2;
@@ -20,6 +21,8 @@ TEST(ComMessageLoopTest, PostedMessagesArriveInOrderThenQuit) {
         MSG m;
         PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // makes the queue
         tid = GetCurrentThreadId();
+        while (!go.load())  // everything is posted before the loop starts
+            std::this_thread::yield();
         while ((last = GetMessageA(&m, nullptr, 0, 0)) > 0) {
             seen.push_back(m.message);
             EXPECT_EQ(m.hwnd, nullptr);
@@ -33,6 +36,7 @@ TEST(ComMessageLoopTest, PostedMessagesArriveInOrderThenQuit) {
     EXPECT_TRUE(PostThreadMessageA(tid, WM_USER + 2, 0, 0));
     EXPECT_TRUE(PostThreadMessageA(tid, WM_QUIT, 42, 0));
     EXPECT_TRUE(PostThreadMessageA(tid, WM_USER + 3, 0, 0));  // after the quit: never taken
+    go = true;
     loop.join();
     EXPECT_EQ(last, 0);
     EXPECT_EQ(quitCode, 42u);
