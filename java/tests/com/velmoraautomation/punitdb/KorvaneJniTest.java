@@ -3,9 +3,12 @@
 // login, project, stamp, filter, block and layout calls, the calls without
 // a connection, rejected Java arguments, calls from the wrong thread, a
 // server that has gone, and the release of the connection on Logout and when
-// the library is unloaded.
+// the library is unloaded; and, in the mode "fake", against a stand-in
+// document server (system property korvane.fake) that serves what the real
+// server cannot: a rejected login, filled and malformed blocks, written
+// layout cells, dispatcher rejections and a death during a call.
 //
-// Usage: KorvaneJniTest server|unload. The install tree (a copy of the
+// Usage: KorvaneJniTest server|unload|fake. The install tree (a copy of the
 // example plant with the server program in its bin directory) is named by
 // the system property korvane.tree; the registry store and the runtime
 // directory come from KORVANE_REGISTRY and XDG_RUNTIME_DIR, fresh for each
@@ -476,14 +479,211 @@ public final class KorvaneJniTest {
         check(waitFor(() -> servers().isEmpty(), 30000), "the server ends after the library was unloaded");
     }
 
+
+    // ---- the mode "fake": a stand-in document server ------------------------
+
+    private static final int FAKE_HANDLE = 4242;
+
+    private static Block readBlock(int req, int size, int iteratorStart) {
+        Block block = new Block(size);
+        block.iterator[0] = iteratorStart;
+        checkStatus(0, block.call(FAKE_HANDLE, req), "block of " + req + " into " + size);
+        return block;
+    }
+
+    private static void filter(String mask) {
+        int[] iterator = cell(-1);
+        checkStatus(0, KorvaneJni.SetVarInfoFilter(FAKE_HANDLE, mask, (short) 0, (short) 0, 0, iterator),
+                    "filter " + mask);
+    }
+
+    /** Entry i of the fake's plain catalogue at slot `slot` of `block`. */
+    private static void checkPlainEntry(Block block, int slot, int i, String what) {
+        boolean ok = ("Var" + i).equals(block.names[slot]) && ("Comment " + i).equals(block.cmnts[slot])
+                && block.types[slot] == -i && block.sizes[slot] == 2 * i && block.addrs[slot] == i + 1
+                && block.indxs[slot] == -1000 - i && block.attrs[slot] == i % 3 && block.compOffs[slot] == 8 * i;
+        check(ok, what + ": slot " + slot + " holds entry " + i + " (" + block.names[slot] + ", "
+                      + block.types[slot] + ", " + block.indxs[slot] + ")");
+    }
+
+    private static boolean slotUntouched(Block b, int i) {
+        return "mark".equals(b.names[i]) && "mark".equals(b.cmnts[i]) && b.types[i] == -7 && b.sizes[i] == -7
+                && b.addrs[i] == -7 && b.indxs[i] == -7 && b.attrs[i] == -7 && b.compOffs[i] == -7;
+    }
+
+    private static void fakeLogins() {
+        // A rejected name: the server's status, Handle[0] untouched, no connection.
+        int[] handle = cell(-3);
+        checkStatus(1, KorvaneJni.Login(handle, "reject"), "Login with a rejected name");
+        checkEquals(-3, handle[0], "a rejected Login leaves Handle[0]");
+        checkStatus(KorvaneJni.NO_CONNECTION, KorvaneJni.ProjOpen(FAKE_HANDLE, "p"), "ProjOpen after a rejected Login");
+
+        // The dispatcher rejects an argument: the HRESULT, no connection.
+        checkStatus(KorvaneJni.BAD_REPLY_TYPE, KorvaneJni.Login(handle, "refuse"), "Login refused by the dispatcher");
+        checkEquals(-3, handle[0], "a refused Login leaves Handle[0]");
+        checkStatus(KorvaneJni.NO_CONNECTION, KorvaneJni.ProjOpen(FAKE_HANDLE, "p"), "ProjOpen after a refused Login");
+        checkStatus(0x80070005, KorvaneJni.Login(handle, "raise"), "Login failing with an exception's code");
+        checkEquals(-3, handle[0], "a failed Login leaves Handle[0]");
+        withoutConnection("after a Login that raised");
+    }
+
+    private static void fakeBlocks() {
+        // The plain catalogue of 50 entries in blocks of 20.
+        filter("*");
+        Block b1 = readBlock(20, 20, 5);
+        checkEquals(20, (int) b1.numberRet[0], "first block count");
+        checkEquals(25, b1.iterator[0], "first block iterator");
+        for (int i = 0; i < 20; i++) {
+            checkPlainEntry(b1, i, i, "first block");
+        }
+        Block b2 = readBlock(20, 20, 25);
+        checkEquals(20, (int) b2.numberRet[0], "second block count");
+        checkPlainEntry(b2, 0, 20, "second block");
+        checkPlainEntry(b2, 19, 39, "second block");
+        Block b3 = readBlock(20, 20, 45);
+        checkEquals(10, (int) b3.numberRet[0], "last block count");
+        checkEquals(55, b3.iterator[0], "last block iterator");
+        checkPlainEntry(b3, 9, 49, "last block");
+        check(slotUntouched(b3, 10) && slotUntouched(b3, 19), "slots after the count stay as they were");
+        Block b4 = readBlock(20, 20, 55);
+        checkEquals(0, (int) b4.numberRet[0], "empty block count");
+        checkEquals(55, b4.iterator[0], "empty block iterator");
+        check(slotUntouched(b4, 0), "an empty block copies no entry");
+        Block none = readBlock(0, 0, 3);
+        checkEquals(0, (int) none.numberRet[0], "block of 0 into arrays of length 0");
+
+        // Hard strings: exact UTF-16 units both ways, a null element as "".
+        int[] handle = cell(0);
+        String name = "j\u00e4v\u00e4 \uD83D\uDE00 \u0000x \uDC00";
+        checkStatus(0, KorvaneJni.Login(handle, name), "Login with a hard name");
+        filter("strings");
+        Block s = readBlock(7, 7, 0);
+        checkEquals(7, (int) s.numberRet[0], "string block count");
+        String[] expected = {"", "a\u0000b", "\uD83D\uDE00 smile", "lone \uDC00", "\u00e4\u00f6\u00fc\u00df", name, ""};
+        for (int i = 0; i < 7; i++) {
+            checkEquals(expected[i], s.names[i], "name " + i);
+            checkEquals(i == 6 ? "null name" : "c:" + expected[i], s.cmnts[i], "comment " + i);
+        }
+        check(s.sizes[1] == -1 && s.addrs[3] == -32768 && s.attrs[2] == 32767 && s.indxs[5] == -6
+                      && s.indxs[0] == -1 && s.types[4] == 4 && s.compOffs[6] == 7,
+              "extreme 16-bit values, indexes widened with their sign");
+
+        // Malformed replies: a failing status, nothing written.
+        String[][] malformed = {{"badtype", "0x80020005"}, {"twodim", "0x80020005"}, {"missing", "0x80020005"},
+                                {"short", "0x8002000B"}, {"huge", "0x8002000B"}, {"fail", "3"}};
+        for (String[] c : malformed) {
+            filter(c[0]);
+            Block b = new Block(10);
+            int expect = c[1].startsWith("0x") ? Integer.parseUnsignedInt(c[1].substring(2), 16)
+                                               : Integer.parseInt(c[1]);
+            checkStatus(expect, b.call(FAKE_HANDLE, 10), "reply " + c[0]);
+            check(b.untouched(), "reply " + c[0] + " writes nothing");
+        }
+        // A lower bound of 1 is honoured.
+        filter("lbound");
+        Block lb = readBlock(3, 3, 0);
+        checkPlainEntry(lb, 0, 0, "lower bound 1");
+        checkPlainEntry(lb, 2, 2, "lower bound 1");
+        // More entries than the Java arrays hold.
+        filter("*");
+        Block tooSmall = new Block(5);
+        checkStatus(KorvaneJni.BAD_REPLY_SIZE, tooSmall.call(FAKE_HANDLE, 10), "a block larger than the arrays");
+        check(tooSmall.untouched(), "a block larger than the arrays writes nothing");
+        Block b = new Block(10);
+        short[] attrs = {-7, -7, -7};
+        checkStatus(KorvaneJni.BAD_REPLY_SIZE,
+                    KorvaneJni.GetVarInfoBlock(FAKE_HANDLE, b.iterator, (short) 10, b.numberRet, b.names, b.cmnts,
+                                               b.types, b.sizes, b.addrs, b.indxs, attrs, b.compOffs),
+                    "one array shorter than the block");
+        check(b.untouched() && attrs[0] == -7, "one short array: nothing written");
+        // An unknown handle: the fake fills everything and answers 1.
+        Block unknown = new Block(4);
+        checkStatus(1, unknown.call(FAKE_HANDLE + 1, 4), "block with an unknown handle");
+        check(unknown.untouched(), "block with an unknown handle writes nothing");
+
+        // Large blocks, many times: one local reference at a time.
+        for (int round = 0; round < 20; round++) {
+            filter("many");
+            int total = 0;
+            for (int call = 0; call < 4; call++) {
+                Block big = new Block(400);
+                int status = big.call(FAKE_HANDLE, 400);
+                if (status != 0) {
+                    checkStatus(0, status, "large block " + round + "/" + call);
+                    return;
+                }
+                total += big.numberRet[0];
+            }
+            if (total != 1000) {
+                checkEquals(1000, total, "entries of the large catalogue in round " + round);
+                return;
+            }
+        }
+        check(true, "20 rounds over 1000 entries in blocks of 400");
+    }
+
+    private static void fakeMode() throws Exception {
+        checkEquals(0, register(), "fake server -RegServer");
+        fakeLogins();
+
+        int h = login("fake");
+        checkEquals(FAKE_HANDLE, h, "the fake's handle");
+        checkStatus(0, KorvaneJni.ProjOpen(h, "p"), "ProjOpen");
+        int[] msec = cell(-1);
+        short[] date = shortCell(-1);
+        checkStatus(0, KorvaneJni.GetProjStampCC(h, msec, date), "GetProjStampCC");
+        check(msec[0] == 123456 && date[0] == 6465, "stamp cells copied: " + msec[0] + " " + date[0]);
+        msec[0] = -1;
+        date[0] = -1;
+        checkStatus(1, KorvaneJni.GetProjStampCC(h + 1, msec, date), "GetProjStampCC with an unknown handle");
+        check(msec[0] == -1 && date[0] == -1, "a failing stamp copies nothing the server wrote");
+
+        int[] iterator = cell(-1);
+        checkStatus(0, KorvaneJni.SetVarInfoFilter(h, "*", (short) 3, (short) -2, 77, iterator), "SetVarInfoFilter");
+        checkEquals(3 * 1000000 - 2 * 1000 + 77, iterator[0], "the masks arrive in their places");
+        iterator[0] = -1;
+        checkStatus(1, KorvaneJni.SetVarInfoFilter(h + 1, "*", (short) 0, (short) 0, 0, iterator),
+                    "SetVarInfoFilter with an unknown handle");
+        checkEquals(-1, iterator[0], "a failing filter copies nothing");
+
+        int[][] cells = layoutCells(1);
+        checkStatus(0, layout(h, cells), "GetStateRamLayout");
+        check(layoutHolds(cells, 101), "layout cells passed in and copied back");
+        cells = layoutCells(1);
+        checkStatus(1, layout(h + 1, cells), "GetStateRamLayout with an unknown handle");
+        check(layoutHolds(cells, 1), "a failing layout copies nothing");
+
+        fakeBlocks();
+
+        checkStatus(1, KorvaneJni.Logout(h + 1, (short) 0), "Logout with an unknown handle");
+        withoutConnection("after Logout with an unknown handle");
+        h = login("again");
+        checkStatus(0, KorvaneJni.Logout(h, (short) 1), "Logout");
+
+        // The server dies during a call.
+        h = login("last");
+        int status = KorvaneJni.ProjOpen(h, "die");
+        check(KorvaneJni.isComFailure(status), "ProjOpen during which the server dies: " + show(status));
+        status = KorvaneJni.ProjOpen(h, "p");
+        check(KorvaneJni.isComFailure(status), "a call after the server died: " + show(status));
+        status = KorvaneJni.Logout(h, (short) 0);
+        check(KorvaneJni.isComFailure(status), "Logout after the server died: " + show(status));
+        withoutConnection("after the server died");
+    }
+
     // ---- main ---------------------------------------------------------------
 
     public static void main(String[] args) throws Exception {
         String mode = args.length > 0 ? args[0] : "";
-        tree = Paths.get(System.getProperty("korvane.tree")).toRealPath();
-        program = tree.resolve("bin/varsvc").toRealPath();
-        project = tree.resolve("projects/line1/line1.prj").toString();
-        check(Files.isRegularFile(Paths.get(project)), "the example project exists");
+        if (mode.equals("fake")) {
+            program = Paths.get(System.getProperty("korvane.fake")).toRealPath();
+            project = "p";
+        } else {
+            tree = Paths.get(System.getProperty("korvane.tree")).toRealPath();
+            program = tree.resolve("bin/varsvc").toRealPath();
+            project = tree.resolve("projects/line1/line1.prj").toString();
+            check(Files.isRegularFile(Paths.get(project)), "the example project exists");
+        }
         switch (mode) {
             case "server":
                 serverMode();
@@ -491,8 +691,11 @@ public final class KorvaneJniTest {
             case "unload":
                 unloadMode();
                 break;
+            case "fake":
+                fakeMode();
+                break;
             default:
-                System.out.println("usage: KorvaneJniTest server|unload");
+                System.out.println("usage: KorvaneJniTest server|unload|fake");
                 System.exit(2);
         }
         for (ProcessHandle p : servers()) {
