@@ -111,15 +111,9 @@ KorvaneResult KorvaneConnection::Call(IDispatch* document, DISPID dispid, VARIAN
     SysFreeString(exception.bstrHelpFile);
     KorvaneResult status = hr;
     if (SUCCEEDED(hr)) {
-        VARIANT status16;
-        VariantInit(&status16);
-        if (result.vt == VT_I2)
-            status = result.iVal;
-        else if (SUCCEEDED(VariantChangeType(&status16, &result, 0, VT_I2)))
-            status = status16.iVal;
-        else
-            status = DISP_E_TYPEMISMATCH;
-        VariantClear(&status16);
+        // Only a 16-bit status is one: an empty or other result would pass
+        // for success or for a made-up status if it were coerced.
+        status = result.vt == VT_I2 ? result.iVal : DISP_E_TYPEMISMATCH;
     }
     VariantClear(&result);
     return status;

@@ -62,8 +62,8 @@ public:
     /// Calls member `dispid` of `document` with DISPATCH_METHOD and the
     /// `count` arguments `args` given in declaration order (reversed into
     /// DISPPARAMS here). The member's VT_I2 result sign-extended, or the
-    /// failing HRESULT of the call (see the file comment); a result that is
-    /// not a 16-bit value gives DISP_E_TYPEMISMATCH. By-reference arguments
+    /// failing HRESULT of the call (see the file comment); a result of any
+    /// type other than VT_I2 (empty included) gives DISP_E_TYPEMISMATCH. By-reference arguments
     /// hold the server's values afterwards whatever the result.
     static KorvaneResult Call(IDispatch* document, DISPID dispid, VARIANT* args, unsigned count);
 };
