@@ -74,6 +74,7 @@ HRESULT ComChannel::Call(const std::vector<uint8_t>& request, uint32_t callId, W
     if (m_fd < 0)
         return m_closedWith;
     const int64_t deadline = nowMs() + timeoutMs;
+    HRESULT later = RPC_E_DISCONNECTED;
 
     // A stream socket whose server has closed refuses the write (EPIPE or
     // ECONNRESET): the server was gone before this call.
@@ -93,40 +94,56 @@ HRESULT ComChannel::Call(const std::vector<uint8_t>& request, uint32_t callId, W
             if (w > 0)
                 continue;
         }
-        // Nothing of this request reached a live server when the first write
-        // fails; a failure half-way means the server died during the call.
-        return sent == 0 ? fail(RPC_S_SERVER_UNAVAILABLE, RPC_S_SERVER_UNAVAILABLE)
-                         : fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
+        if (sent == 0) {
+            // A server may have answered before it closed, as one that
+            // refuses a client does: that answer is still to be read.
+            if (receive(callId, replyType, reply, nowMs(), false, &later) == S_OK) {
+                fail(S_OK, RPC_S_SERVER_UNAVAILABLE);
+                return S_OK;
+            }
+            // Otherwise nothing of this request reached a live server.
+            return fail(RPC_S_SERVER_UNAVAILABLE, RPC_S_SERVER_UNAVAILABLE);
+        }
+        // A failure half-way: the server died during the call.
+        return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
     }
+    // The reply cannot be there the moment the request is sent: wait first
+    // rather than spend a read that finds nothing.
+    HRESULT hr = receive(callId, replyType, reply, deadline, true, &later);
+    return SUCCEEDED(hr) ? hr : fail(hr, later);
+}
 
+HRESULT ComChannel::receive(uint32_t callId, WireType replyType, std::vector<uint8_t>* reply, int64_t deadline,
+                            bool waitFirst, HRESULT* later) {
+    auto failure = [later](HRESULT now, HRESULT afterwards) {
+        *later = afterwards;
+        return now;
+    };
     // Receive until one whole frame is in. The buffer's size only grows
     // (zero-filled once); `have` counts the bytes that are valid.
     size_t have = 0;
     size_t need = kWireHeaderBytes;
     WireHeader h;
     bool haveHeader = false;
-    // The reply cannot be there the moment the request is sent: wait first
-    // rather than spend a read that finds nothing.
-    bool waitFirst = true;
     for (;;) {
         if (waitFirst) {
             waitFirst = false;
             int w = waitFor(m_fd, POLLIN, deadline);
             if (w == 0)
-                return fail(RPC_E_TIMEOUT, RPC_E_DISCONNECTED);
+                return failure(RPC_E_TIMEOUT, RPC_E_DISCONNECTED);
             if (w < 0)
-                return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
+                return failure(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
         }
         if (have >= need) {
             if (!haveHeader) {
                 if (!WireDecodeHeader(m_in.data(), &h) || h.callId != callId || h.type != replyType)
-                    return fail(RPC_E_INVALID_DATAPACKET, RPC_E_DISCONNECTED);
+                    return failure(RPC_E_INVALID_DATAPACKET, RPC_E_DISCONNECTED);
                 haveHeader = true;
                 need = kWireHeaderBytes + h.length;
                 continue;
             }
-            if (have > need)
-                return fail(RPC_E_INVALID_DATAPACKET, RPC_E_DISCONNECTED);  // nothing unasked may follow
+            if (have > need)  // nothing unasked may follow
+                return failure(RPC_E_INVALID_DATAPACKET, RPC_E_DISCONNECTED);
             m_in.resize(need);
             reply->swap(m_in);
             return S_OK;
@@ -141,16 +158,14 @@ HRESULT ComChannel::Call(const std::vector<uint8_t>& request, uint32_t callId, W
             have += static_cast<size_t>(n);
             continue;
         }
-        if (n == 0)
-            return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
-        if (errno == EINTR)
+        if (n < 0 && errno == EINTR)
             continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+            return failure(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
         int w = waitFor(m_fd, POLLIN, deadline);
         if (w == 0)
-            return fail(RPC_E_TIMEOUT, RPC_E_DISCONNECTED);
+            return failure(RPC_E_TIMEOUT, RPC_E_DISCONNECTED);
         if (w < 0)
-            return fail(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
+            return failure(RPC_S_CALL_FAILED, RPC_S_SERVER_UNAVAILABLE);
     }
 }

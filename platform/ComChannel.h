@@ -49,6 +49,10 @@ public:
 
 private:
     HRESULT fail(HRESULT hr, HRESULT later);
+    /// Receives the reply to `callId` until `deadline`: S_OK, or the failure
+    /// for this call with *later set to the answer for later calls.
+    HRESULT receive(uint32_t callId, WireType replyType, std::vector<uint8_t>* reply, int64_t deadline,
+                    bool waitFirst, HRESULT* later);
     std::mutex m_lock;
     int m_fd;
     uint32_t m_nextCall = 1;
