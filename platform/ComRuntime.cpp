@@ -26,14 +26,19 @@ namespace {
 
 std::atomic<DWORD> g_activationTimeout{30000};
 
+void revokeAllOfThread();
+
 // The calling thread's apartment membership.
 struct ThreadCom {
     int initCount = 0;
     bool singleThreaded = false;
     std::unique_ptr<ComApartment> apartment;
     ~ThreadCom() {
-        // A thread that ends inside its apartment still closes its
-        // connections, so that its clients see the server go.
+        // A thread that ends inside its apartment still revokes its class
+        // objects and closes its connections, so that clients see the
+        // server go instead of waiting on an endpoint nobody serves.
+        if (initCount > 0)
+            revokeAllOfThread();
         apartment.reset();
     }
 };

@@ -252,6 +252,28 @@ TEST(ComRuntimeTest, ServerThreadInThisProcess) {
     CoUninitialize();
 }
 
+TEST(ComRuntimeTest, ThreadEndingInsideItsApartmentRevokesItsClasses) {
+    Environment env;
+    const std::string sock = env.Runtime() + "/com-" + korvane::platform::GuidToText(CLSID_TestObject) + ".sock";
+    onThread([] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+        DWORD cookie;
+        ASSERT_EQ(CoRegisterClassObject(CLSID_TestObject, TestObjectFactory(), CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie), S_OK);
+        // ends without CoRevokeClassObject or CoUninitialize
+    });
+    struct stat st {};
+    EXPECT_NE(::stat(sock.c_str(), &st), 0) << "the endpoint went with the thread";
+    onThread([] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        IUnknown* u = nullptr;
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(CoCreateInstance(CLSID_TestObject, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, reinterpret_cast<void**>(&u)),
+                  REGDB_E_CLASSNOTREG) << "no server, none registered to start";
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        CoUninitialize();
+    });
+}
+
 TEST(ComRuntimeTest, ProgIdLookups) {
     Environment env;
     env.RegisterServer();
