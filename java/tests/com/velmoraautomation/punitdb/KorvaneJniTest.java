@@ -374,17 +374,20 @@ public final class KorvaneJniTest {
         noCallMethods("connected");
 
         // Many calls in a row: no local reference piles up, no exception stays.
+        int rounds = 0;
+        String firstBad = "";
         for (int i = 0; i < 3000; i++) {
             Block block = new Block(2);
             int s1 = block.call(h, 2);
             int s2 = KorvaneJni.GetProjStampCC(h, msec, date);
             int s3 = KorvaneJni.SetVarInfoFilter(h, "di_*", (short) 0, (short) 0, 0, iterator);
-            if (s1 != 1 || s2 != 0 || s3 != 0) {
-                check(false, "call " + i + " of the loop: " + s1 + " " + s2 + " " + s3);
+            if (s1 != 1 || s2 != 0 || s3 != 0 || msec[0] != STAMP_MSEC) {
+                firstBad = "round " + i + ": " + show(s1) + " " + show(s2) + " " + show(s3);
                 break;
             }
+            rounds++;
         }
-        check(true, "3000 rounds of calls");
+        checkEquals(3000, rounds, "rounds of calls with the expected answers " + firstBad);
 
         // Another thread is not in the login's apartment.
         AtomicInteger fromThread = new AtomicInteger();
@@ -602,24 +605,30 @@ public final class KorvaneJniTest {
         check(unknown.untouched(), "block with an unknown handle writes nothing");
 
         // Large blocks, many times: one local reference at a time.
+        int rounds = 0;
         for (int round = 0; round < 20; round++) {
             filter("many");
             int total = 0;
+            String last = "";
             for (int call = 0; call < 4; call++) {
                 Block big = new Block(400);
                 int status = big.call(FAKE_HANDLE, 400);
                 if (status != 0) {
                     checkStatus(0, status, "large block " + round + "/" + call);
-                    return;
+                    break;
                 }
                 total += big.numberRet[0];
+                if (big.numberRet[0] > 0) {
+                    last = big.names[big.numberRet[0] - 1];
+                }
             }
-            if (total != 1000) {
-                checkEquals(1000, total, "entries of the large catalogue in round " + round);
-                return;
+            if (total != 1000 || !last.equals("Var999")) {
+                check(false, "round " + round + " read " + total + " entries ending with " + last);
+                break;
             }
+            rounds++;
         }
-        check(true, "20 rounds over 1000 entries in blocks of 400");
+        checkEquals(20, rounds, "rounds over 1000 entries in blocks of 400");
     }
 
     private static void fakeMode() throws Exception {
