@@ -45,9 +45,18 @@ BSTR BstrFromNarrow(const std::string& text) {
     BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(text.size()));
     if (wide == nullptr)
         return nullptr;
-    // Every Windows-1252 byte is one UTF-16 unit.
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide,
-                        static_cast<int>(text.size()));
+    // Windows-1252 maps the ASCII bytes to themselves: most catalogue texts
+    // are ASCII and are widened directly; any other byte goes through the
+    // code page. Every byte is one UTF-16 unit either way.
+    bool ascii = true;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        ascii = ascii && c < 0x80;
+        wide[i] = static_cast<OLECHAR>(c);
+    }
+    if (!ascii)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide,
+                            static_cast<int>(text.size()));
     return wide;
 }
 

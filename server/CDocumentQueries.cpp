@@ -489,14 +489,15 @@ HRESULT CDocument::GetVarInfoBlockEx(LONG Handle, LONG* BlockIterator, SHORT* Nu
             budget += kBudgetPerArray + 2 * static_cast<int64_t>(n);
 
     ULONG stored = 0;
+    // Kept across the entries, so that their buffers are reused.
+    std::string name, comment;
+    VarInfo info;
+    int32_t kind = 0;
     for (ULONG i = 0; i < n; ++i) {
         if (budget > kReplyBudget) {
             SetOut(NumberReq, static_cast<SHORT>(i));
             break;
         }
-        std::string name, comment;
-        VarInfo info;
-        int32_t kind = 0;
         if (project->NextByFilter(*selection, name, comment, info, kind) != 1)
             break;
         if (info.VarType == 0) {
