@@ -4,6 +4,7 @@
 // flat from one wave of clients to the next.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +82,10 @@ TEST(VarsvcEndToEndLoad, ThirtyTwoClientsReadTheCatalogueIdentically) {
         resident.push_back(ResidentKb(server));
     }
     EXPECT_TRUE(Alive(server));
+    printf("server resident memory after each wave (kB):");
+    for (long kb : resident)
+        printf(" %ld", kb);
+    printf("\n");
     if (kMeasuresMemory) {
         // After the first wave everything the server keeps is made; later
         // waves must not add to it.
