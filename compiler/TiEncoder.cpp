@@ -1058,6 +1058,117 @@ private:
         return true;
     }
 
+    /// The value of an integer constant operand.
+    static bool IntValue(const Value& v, int64_t& out) {
+        if (!v.isConst || v.o.kind != opc::OPD_CONSTANT || v.o.constant == nullptr ||
+            !v.o.constant->IsInteger()) {
+            return false;
+        }
+        int32_t x = 0;
+        if (v.o.constant->value.digit.GetINT32Val(&x) != 0) {
+            return false;
+        }
+        out = x;
+        return true;
+    }
+
+    static bool RealConstant(const Value& v) {
+        return v.isConst && v.o.kind == opc::OPD_CONSTANT && v.o.constant != nullptr &&
+               (v.o.constant->flags & iec::CONST_REAL) != 0;
+    }
+
+    /// Two real constants are combined at once (+ - * and / by a divisor
+    /// that is not 0); the result keeps the left constant's kind of literal.
+    bool FoldReal(int32_t kind, const Value& l, const Value& r, Value& out) {
+        if (!RealConstant(l) || !RealConstant(r)) {
+            return false;
+        }
+        double a = l.o.constant->value.dbl;
+        double b = r.o.constant->value.dbl;
+        double v = 0.0;
+        switch (kind) {
+        case tree::ADD:
+            v = a + b;
+            break;
+        case tree::SUB:
+            v = a - b;
+            break;
+        case tree::MUL:
+            v = a * b;
+            break;
+        case tree::DIV:
+            if (b == 0.0) {
+                return false;
+            }
+            v = a / b;
+            break;
+        default:
+            return false;
+        }
+        constants.emplace_back();
+        IEC_CONSTANT& c = constants.back();
+        if (c.CopyFrom(*l.o.constant) != 0) {
+            return false;
+        }
+        c.value.dbl = v;
+        c.flags = static_cast<uint16_t>((c.flags & ~iec::CONST_NEGATIVE) |
+                                        (v < 0.0 ? iec::CONST_NEGATIVE : 0));
+        out = Constant(&c, l.type);
+        out.size = l.size;
+        return true;
+    }
+
+    /// Two integer constants are combined at once; the result is a constant
+    /// that still takes the type of its context. False when either is no
+    /// integer constant, or the result does not fit 32 bits (or divides by
+    /// zero).
+    bool Fold(int32_t kind, const Value& l, const Value& r, Value& out) {
+        if (FoldReal(kind, l, r, out)) {
+            return true;
+        }
+        int64_t a = 0;
+        int64_t b = 0;
+        if (!IntValue(l, a) || !IntValue(r, b)) {
+            return false;
+        }
+        int64_t v = 0;
+        switch (kind) {
+        case tree::ADD:
+            v = a + b;
+            break;
+        case tree::SUB:
+            v = a - b;
+            break;
+        case tree::MUL:
+            v = a * b;
+            break;
+        case tree::DIV:
+        case tree::MOD:
+            if (b == 0) {
+                return false;
+            }
+            v = kind == tree::DIV ? a / b : a % b;
+            break;
+        case tree::AND:
+            v = a & b;
+            break;
+        case tree::OR:
+            v = a | b;
+            break;
+        case tree::XOR:
+            v = a ^ b;
+            break;
+        default:
+            return false;
+        }
+        if (v < INT32_MIN || v > INT32_MAX) {
+            return false;
+        }
+        out = IntConstant(static_cast<int32_t>(v), l.type);
+        out.size = l.size;
+        return true;
+    }
+
     Value Arith(const TiNode* n) {
         Value l = Expr(n->Child(1));
         if (!l.ok) {
@@ -1066,6 +1177,10 @@ private:
         Value r = Expr(n->Child(2));
         if (!r.ok) {
             return r;
+        }
+        Value folded;
+        if (Fold(n->kind, l, r, folded)) {
+            return folded;
         }
         static const char* const kNames[] = {"ADD", "SUB", "MUL", "DIV"};
         int k = n->kind - tree::ADD;
@@ -1115,6 +1230,10 @@ private:
             return l;
         }
         Value r = Expr(n->Child(2));
+        Value folded;
+        if (r.ok && Fold(n->kind, l, r, folded)) {
+            return folded;
+        }
         if (!r.ok || !Unify(l, r, n)) {
             return Value{};
         }
@@ -1132,6 +1251,10 @@ private:
             return l;
         }
         Value r = Expr(n->Child(2));
+        Value folded;
+        if (r.ok && Fold(n->kind, l, r, folded)) {
+            return folded;
+        }
         if (!r.ok || !Unify(l, r, n)) {
             return Value{};
         }

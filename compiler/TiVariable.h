@@ -29,7 +29,8 @@
 //   selection from any other type, or of a name the structure does not
 //   have, is -3472 (type name, component name). The root must be a variable
 //   (-3575 otherwise). Syntax errors: -3514 for a missing ']', -3511 naming
-//   the token expected otherwise ("name", ".", "]").
+//   the token expected otherwise ("name", ".", and "end" for a text longer
+//   than kMaxPathText or a path of more than kMaxLinks links).
 // - A path with errors is not handed out, except when the only errors were
 //   clamped indexes (-3479): that path is usable, with the clamped offset.
 // - GetAsciiSpec with *size 0 writes nothing, leaves *size 0 and answers

@@ -58,6 +58,15 @@ TEST(EncoderExpression, Assignments) {
          "A := -7; R := -2.5;",
          {"   1:\tASS \tA, 2, VAR;  \t-7, 2, IMMVAL",
           "   2:\tASS \tR, 4, VAR;  \t-2.5, 4, IMMVAL"}},
+        {"constants combined at once",
+         "W := 16#F0 AND 16#3C; U := U + (2 * 3); D := 7 MOD 4;",
+         {"   1:\tASS \tW, 2, VAR;  \t48, 2, IMMVAL", "   2:\tASS \t$T1, 2, POOLVAR;  \tU, 2, VAR",
+          "   3:\tADD \t$T1, 2, POOLVAR;  \t6, 2, IMMVAL",
+          "   4:\tASS \tU, 2, VAR;  \t$T1, 2, POOLVAR", "   5:\tASS \tD, 4, VAR;  \t3, 4, IMMVAL"}},
+        {"real constants combined at once",
+         "R := 2.0 * 1.25; L := 1.5 - 2.0;",
+         {"   1:\tASS \tR, 4, VAR;  \t2.5, 4, IMMVAL",
+          "   2:\tASS \tL, 8, VAR;  \t-0.5, 8, IMMVAL"}},
         {"enumeration value", "C := GREEN;", {"   1:\tASS \tC, 2, VAR;  \timmVal 1 ( 01 00 )"}},
     };
     Check(cases, std::size(cases));
