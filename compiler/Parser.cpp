@@ -186,9 +186,8 @@ int Parser::parse(TiScanner* s) {
             int len = yyr2[rule];
             result = len > 0 ? values[sp + 1 - len] : ParseValue();
             Reduce(rule, &values[sp], result);
-            for (int i = 0; i < len; ++i) {
-                values[sp - i] = ParseValue();
-            }
+            // The popped entries are not cleared: nothing reads above sp,
+            // and the actions took over what they owned.
             sp -= len;
             int lhs = yyr1[rule] - YYNTOKENS;
             int i = yypgoto[lhs] + states[sp];
@@ -198,7 +197,6 @@ int Parser::parse(TiScanner* s) {
                 Destruct(yyr1[rule], &result);
                 break;
             }
-            result = ParseValue();
             continue;
         }
 
