@@ -381,3 +381,50 @@ TEST(Facade, EncodeWithoutEncoder) {
     m->status = 0;
     testing::internal::GetCapturedStdout();
 }
+
+TEST(Facade, CompilationInternalCodes) {
+    testing::internal::CaptureStdout();
+    auto m = NewFacade();
+    // Neither a reader nor a text.
+    EXPECT_EQ(m->Parse(static_cast<const char*>(nullptr), "x", nullptr, nullptr, nullptr, nullptr),
+              morvalcode::CC_NO_SOURCE);
+    EXPECT_EQ(testsink::InternalCodes(*m->errMess), std::vector<int>{626});
+    EXPECT_EQ(m->Parse(static_cast<morval::LineReader>(nullptr), "x", nullptr, nullptr, nullptr,
+                       nullptr),
+              morvalcode::CC_NO_SOURCE);
+
+    // The compilation's objects failing one after the other: the context
+    // (608), the parser or its stacks (-616), the scanner (-632); later
+    // failures are reported inside the compilation, which still runs.
+    std::set<short> seen;
+    for (long n = 0; n < 2000; ++n) {
+        auto f = NewFacade();
+        bool failed = false;
+        short rc = 0;
+        {
+            allocfail::Scope fail(n);
+            rc = f->Parse("TYPE T : INT; END_TYPE", "x", nullptr, nullptr, nullptr, nullptr);
+            failed = allocfail::Failed();
+        }
+        seen.insert(rc);
+        if (rc == morvalcode::CC_NO_PARSER || rc == morvalcode::CC_NO_SCANNER) {
+            EXPECT_EQ(f->GetNoOfErrors(), 1); // the out-of-memory message
+        }
+        if (!failed) {
+            EXPECT_EQ(rc, 0);
+            break;
+        }
+    }
+    std::string out = testing::internal::GetCapturedStdout();
+    for (short code : {morvalcode::CC_NO_CONTEXT, morvalcode::CC_NO_PARSER,
+                       morvalcode::CC_NO_SCANNER, short{0}}) {
+        SCOPED_TRACE(code);
+        EXPECT_EQ(seen.count(code), 1u);
+    }
+    for (short code : seen) {
+        EXPECT_TRUE(code == 0 || code == morvalcode::CC_NO_CONTEXT ||
+                    code == morvalcode::CC_CONTEXT_FAILED || code == morvalcode::CC_NO_PARSER ||
+                    code == morvalcode::CC_NO_SCANNER)
+            << code;
+    }
+}
