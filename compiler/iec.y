@@ -18,6 +18,13 @@
    a body); 260 - one expression; 261 - one initial value; 262 - variable
    sections only; 263 - a body only; 264 - TYPE blocks only.
 
+   Section flags: the keyword that opens a variable section gives its bit
+   (VAR 0x0040, VAR_INPUT 0x0008, VAR_OUTPUT 0x0010, VAR_IN_OUT 0x0020,
+   VAR_GLOBAL 0x0080, VAR_EXTERNAL 0x0100, VAR_ACCESS 0x1000), ORed with the
+   qualifier's (CONSTANT 0x0200, RETAIN 0x0400); FUNCTION, FUNCTION_BLOCK
+   and PROGRAM open their unit's bit (0x0001, 0x0002, 0x0004) for the whole
+   unit, so a variable's flags hold its section and its unit.
+
    Error productions (each reports its message and goes on as if the
    construct were correct): -3509 a missing ';' after a declaration or
    before the end of a list; -3510 '=' written for ':='; -3512 a missing ')'
