@@ -6,6 +6,7 @@
 
 #include "server/CsLock.h"
 #include "server/Login.h"
+#include "server/ProjectSet.h"
 #include "server/Trace.h"
 
 namespace {
@@ -33,6 +34,10 @@ C_LoginSet::~C_LoginSet() {
 }
 
 C_LoginSet& C_LoginSet::Instance() {
+    // Logins point at projects: the project set must outlive the login set.
+    // Statics are destroyed in the reverse order of their construction, so
+    // the project set is made first, whoever asks first.
+    ProjectSet::Instance();
     static C_LoginSet set;
     return set;
 }

@@ -24,8 +24,9 @@ public:
     C_LoginSet(const C_LoginSet&) = delete;
     C_LoginSet& operator=(const C_LoginSet&) = delete;
 
-    /// The process-wide set, made at first use and destroyed at process end
-    /// (make ProjectSet::Instance() first, so that the logins go first).
+    /// The process-wide set, made at first use and destroyed at process end.
+    /// It makes ProjectSet::Instance() first, so that at process end the
+    /// logins are destroyed (and detach) before the projects.
     static C_LoginSet& Instance();
 
     /// Makes and registers a login named `name`; `login` receives it. False

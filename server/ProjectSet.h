@@ -25,8 +25,7 @@ public:
 
     /// The process-wide set. It is made at its first use with the factory
     /// installed by SetDefaultTypeCompilerFactory, and destroyed at process
-    /// end; make it before the login set (C_LoginSet::Instance), so that the
-    /// logins go first.
+    /// end, after the login set (C_LoginSet::Instance makes it first).
     static ProjectSet& Instance();
     /// The factory that Instance() uses; install it before Instance() is
     /// first called.

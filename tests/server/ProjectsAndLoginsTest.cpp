@@ -368,3 +368,32 @@ TEST(ProcessWideSets, InstancesServeTheStaticOperations) {
 }
 
 } // namespace
+
+namespace {
+
+// At process end the logins must go before the projects they point at,
+// whichever set was asked for first (under the sanitizers a login that
+// detached from a destroyed project would stop the child with an error).
+TEST(ProcessWideSetsDeathTest, LoginsGoBeforeProjectsAtProcessEnd) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            C_LoginSet& logins = C_LoginSet::Instance(); // asked for first
+            {
+                ProjectEnv env(DeclareSmallTypes);
+                env.WriteVar(VarFileText({"v,1,1,0,INT,2,4,100,0,0,0,0,c"}));
+                ProjectSet::Instance().SetTypeCompilers(env.Factory());
+                KorvaneProject* p = nullptr;
+                if (!KorvaneProject::FindOrAddProject(env.ProjectPath(), p))
+                    exit(2);
+                Login* login = nullptr;
+                if (!logins.bAdd("x", login))
+                    exit(3);
+                login->Attach(p, env.ProjectPath());
+            }
+            exit(0); // the exit handlers destroy both sets
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
