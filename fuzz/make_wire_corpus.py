@@ -89,6 +89,7 @@ SEEDS = {
     "sum_array_by_reference_variant": (1, invoke(7, [struct.pack("<H", VT["BYREF"] | VT["VARIANT"])
                                                      + array(VT["I4"], [(3, 0)], struct.pack("<3i", 1, 2, 3))])),
     "make_strings": (1, invoke(6, [i4(50), i4(10)])),
+    "make_strings_no_strings_of_huge_length": (1, invoke(6, [i4(0), i4(0x7FFFFFFF)])),
     "optional_named": (1, invoke(8, [i4(5), i4(3)], named=[1])),
     "property_put_get": (1, invoke(10, [i4(9)], named=[-3], flags=4) + invoke(10, [], flags=2, call=6)),
     "failing_member": (1, invoke(9, [i4(-2147467259)])),

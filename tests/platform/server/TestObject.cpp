@@ -17,6 +17,7 @@ std::atomic<long> g_testObjectsAlive{0};
 std::atomic<long> g_testWorkRunning{0};
 std::atomic<long> g_testWorkMaxRunning{0};
 std::atomic<long> g_testWorkSleepLimitMs{60000};
+std::atomic<long> g_testMakeStringsLimit{5L << 20};
 void (*g_testQuitHook)() = nullptr;
 
 namespace {
@@ -143,7 +144,8 @@ public:
         return SysReAllocStringLen(text, s.data(), static_cast<UINT>(s.size())) ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT MakeStrings(LONG count, LONG length, VARIANT* array) override {
-        if (count < 0 || length < 0 || static_cast<int64_t>(count) * (length + 1) > (1 << 24))
+        const long limit = g_testMakeStringsLimit.load();
+        if (count < 0 || length < 0 || length > limit || static_cast<int64_t>(count) * (length + 1) > limit)
             return E_INVALIDARG;
         SAFEARRAY* psa = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(count));
         if (!psa)

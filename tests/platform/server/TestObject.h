@@ -25,7 +25,7 @@ public:
     virtual HRESULT Swap(LONG* a, LONG* b) = 0;                              // 3
     virtual HRESULT Echo(VARIANT value, VARIANT* copy) = 0;                  // 4
     virtual HRESULT Append(BSTR* text, BSTR suffix) = 0;                     // 5
-    /// At most 2^24 characters in all, counting one per string (else E_INVALIDARG).
+    /// At most g_testMakeStringsLimit characters in all (else E_INVALIDARG).
     virtual HRESULT MakeStrings(LONG count, LONG length, VARIANT* array) = 0;  // 6
     virtual HRESULT SumArray(VARIANT* array, LONG* sum) = 0;                 // 7
     virtual HRESULT Optional(LONG a, VARIANT b, LONG* result) = 0;           // 8
@@ -58,6 +58,9 @@ extern std::atomic<long> g_testWorkRunning;
 extern std::atomic<long> g_testWorkMaxRunning;
 /// Longest sleep of Work() in milliseconds (the fuzz target sets 0).
 extern std::atomic<long> g_testWorkSleepLimitMs;
+/// Most characters MakeStrings() makes in all, one counted per string
+/// (the fuzz target lowers it to keep each run short).
+extern std::atomic<long> g_testMakeStringsLimit;
 /// Called by Quit(); the test server posts WM_QUIT from it. May be null.
 extern void (*g_testQuitHook)();
 
