@@ -5,11 +5,20 @@
 // List and Sequential Function Chart text.
 //
 // Decisions where the rules leave room:
-// - The tree handed to the host is a STATEM_LIST chain with one LABEL node
-//   per program unit, in source order: child 1 of the LABEL is the unit's
+// - The tree handed to the host is a statement list (STATEM_LIST chain, as
+//   TiAppendStatement builds it) whose statements are one LABEL node per
+//   program unit, in source order: child 1 of the LABEL is the unit's
 //   symbol, child 2 its body (null for an empty body). A source that holds
 //   only declarations yields no tree. With the start markers for a body, a
 //   section, an expression or an access path the tree is that construct.
+// - A unit compiled a second time in one source loses its old scope table
+//   (the declaration context replaces it): the trees built so far that
+//   refer to a record of that table are dropped, so that no tree handed
+//   over points to a freed record.
+// - A name read as lookahead while a structure or enumeration body is the
+//   current scope is entered into the body's table by the scanner; when the
+//   body closes (or is dropped by the error recovery) the lookahead is bound
+//   again by its name in the scopes that remain.
 // - Structured Text: an assignment is ASS(target, value) at the ":="; a
 //   call is CAL(callee, ARG_ASS chain) with ARG_ASS(formal or null for a
 //   positional argument, actual, next), an output assignment "=>" has the
