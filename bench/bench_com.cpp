@@ -30,13 +30,19 @@
 
 namespace {
 
-constexpr LONG kStrings = 1000;       // 1000 strings of 30 characters:
-constexpr LONG kStringLength = 30;    // 60 000 bytes of text
+// Two shapes of 60 000 bytes of text: 1000 strings of 30 characters (like a
+// block of catalogue names: the figure that counts) and 60 of 500 (which
+// shows what the per-string work costs).
+struct Shape {
+    LONG strings;
+    LONG length;
+};
+constexpr Shape kShapes[2] = {{1000, 30}, {60, 500}};
 IDispatch* g_proxy = nullptr;
 int g_echoCall = -1;                  // bare sockets to the echo processes
-int g_echoArray = -1;
+int g_echoArray[2] = {-1, -1};
 size_t g_callRequest = 0, g_callReply = 0;     // frame sizes of the Invoke
-size_t g_arrayRequest = 0, g_arrayReply = 0;   // and of the string array call
+size_t g_arrayRequest = 0, g_arrayReply[2] = {0, 0};   // and of the string array calls
 
 // The local server: an apartment serving the test class until killed.
 [[noreturn]] void runServer() {
@@ -136,13 +142,14 @@ void BM_InvokeRoundTrip(benchmark::State& state) {
 void BM_BareSocketRoundTrip(benchmark::State& state) { bareRoundTrip(state, g_echoCall, g_callRequest, g_callReply); }
 
 void BM_StringArrayCall(benchmark::State& state) {
+    const Shape shape = kShapes[state.range(0)];
     for (auto _ : state) {
         std::vector<VARIANT> rg(2);
         VariantInit(&rg[0]);
         VariantInit(&rg[1]);
         rg[0].vt = rg[1].vt = VT_I4;
-        rg[0].lVal = kStringLength;
-        rg[1].lVal = kStrings;
+        rg[0].lVal = shape.length;
+        rg[1].lVal = shape.strings;
         VARIANT result;
         VariantInit(&result);
         if (FAILED(invoke(6, rg, &result)) || result.vt != (VT_ARRAY | VT_BSTR)) {
@@ -151,11 +158,13 @@ void BM_StringArrayCall(benchmark::State& state) {
         }
         VariantClear(&result);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * (g_arrayRequest + g_arrayReply)));
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations() * (g_arrayRequest + g_arrayReply[state.range(0)])));
 }
 
 void BM_BareSocketTransfer(benchmark::State& state) {
-    bareRoundTrip(state, g_echoArray, g_arrayRequest, g_arrayReply);
+    const size_t shape = static_cast<size_t>(state.range(0));
+    bareRoundTrip(state, g_echoArray[shape], g_arrayRequest, g_arrayReply[shape]);
 }
 
 // Frame sizes of the two calls, from the encoder itself.
@@ -179,18 +188,20 @@ void measureFrames() {
     g_arrayRequest = f.size();
     IDispatch* local = nullptr;
     CreateTestObject(IID_IDispatch, reinterpret_cast<void**>(&local));
-    VARIANT in[2], result;
-    VariantInit(&in[0]);
-    VariantInit(&in[1]);
-    VariantInit(&result);
-    in[0].vt = in[1].vt = VT_I4;
-    in[0].lVal = kStringLength;
-    in[1].lVal = kStrings;
-    DISPPARAMS mk{in, nullptr, 2, 0};
-    local->Invoke(6, IID_NULL, 0, DISPATCH_METHOD, &mk, &result, nullptr, nullptr);
-    WireEncodeInvokeReply(1, S_OK, 0, nullptr, &result, in, 2, &f);
-    g_arrayReply = f.size();
-    VariantClear(&result);
+    for (int k = 0; k < 2; ++k) {
+        VARIANT in[2], result;
+        VariantInit(&in[0]);
+        VariantInit(&in[1]);
+        VariantInit(&result);
+        in[0].vt = in[1].vt = VT_I4;
+        in[0].lVal = kShapes[k].length;
+        in[1].lVal = kShapes[k].strings;
+        DISPPARAMS mk{in, nullptr, 2, 0};
+        local->Invoke(6, IID_NULL, 0, DISPATCH_METHOD, &mk, &result, nullptr, nullptr);
+        WireEncodeInvokeReply(1, S_OK, 0, nullptr, &result, in, 2, &f);
+        g_arrayReply[k] = f.size();
+        VariantClear(&result);
+    }
     local->Release();
 }
 
@@ -200,7 +211,10 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs)
             if (r.run_type == Run::RT_Iteration ? !m_sawMean : r.aggregate_name == "mean") {
-                m_times[r.run_name.function_name] = r.GetAdjustedRealTime();
+                std::string key = r.run_name.function_name;
+                if (!r.run_name.args.empty())
+                    key += "/" + r.run_name.args;
+                m_times[key] = r.GetAdjustedRealTime();
                 m_sawMean = m_sawMean || r.run_type != Run::RT_Iteration;
             }
         ConsoleReporter::ReportRuns(runs);
@@ -208,9 +222,10 @@ public:
     void Finalize() override {
         ConsoleReporter::Finalize();
         print("BM_InvokeRoundTrip", "BM_BareSocketRoundTrip", "Invoke round trip / bare round trip", 3.0);
-        print("BM_StringArrayCall", "BM_BareSocketTransfer", "60 KB string array call / bare transfer", 2.0);
-        std::printf("frame bytes: Invoke %zu + %zu, string array %zu + %zu\n", g_callRequest, g_callReply,
-                    g_arrayRequest, g_arrayReply);
+        print("BM_StringArrayCall/0", "BM_BareSocketTransfer/0", "60 KB array of 1000 strings / bare transfer", 2.0);
+        print("BM_StringArrayCall/1", "BM_BareSocketTransfer/1", "60 KB array of 60 strings / bare transfer", 2.0);
+        std::printf("frame bytes: Invoke %zu + %zu, string arrays %zu + %zu and %zu + %zu\n", g_callRequest,
+                    g_callReply, g_arrayRequest, g_arrayReply[0], g_arrayRequest, g_arrayReply[1]);
     }
 
 private:
@@ -228,8 +243,8 @@ private:
 
 BENCHMARK(BM_InvokeRoundTrip)->UseRealTime();
 BENCHMARK(BM_BareSocketRoundTrip)->UseRealTime();
-BENCHMARK(BM_StringArrayCall)->UseRealTime();
-BENCHMARK(BM_BareSocketTransfer)->UseRealTime();
+BENCHMARK(BM_StringArrayCall)->Arg(0)->Arg(1)->UseRealTime();
+BENCHMARK(BM_BareSocketTransfer)->Arg(0)->Arg(1)->UseRealTime();
 
 int main(int argc, char** argv) {
     // A private runtime directory, before any process or thread is made.
@@ -245,7 +260,9 @@ int main(int argc, char** argv) {
         runServer();
     pid_t echoCall = 0, echoArray = 0;
     g_echoCall = startEcho(g_callRequest, g_callReply, &echoCall);
-    g_echoArray = startEcho(g_arrayRequest, g_arrayReply, &echoArray);
+    pid_t echoArray2 = 0;
+    g_echoArray[0] = startEcho(g_arrayRequest, g_arrayReply[0], &echoArray);
+    g_echoArray[1] = startEcho(g_arrayRequest, g_arrayReply[1], &echoArray2);
 
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     const std::string sock = std::string(tmpl) + "/com-" + korvane::platform::GuidToText(CLSID_TestObject) + ".sock";
@@ -266,8 +283,9 @@ int main(int argc, char** argv) {
     }
     CoUninitialize();
     ::close(g_echoCall);
-    ::close(g_echoArray);
-    for (pid_t pid : {server, echoCall, echoArray}) {
+    ::close(g_echoArray[0]);
+    ::close(g_echoArray[1]);
+    for (pid_t pid : {server, echoCall, echoArray, echoArray2}) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
     }
