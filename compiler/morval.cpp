@@ -405,8 +405,10 @@ short morval::ParseInitVal(const char* text, SymAttr* type, TiInitValSpec** valu
         return static_cast<short>(status);
     }
     // A private copy of the default options selects the initial-value part
-    // of the grammar.
+    // of the grammar; the value is spelled by the facade's language rules,
+    // as the declarations it refers to are (so does ParseVar).
     TiCompOptions runOpts(true);
+    runOpts.langFlags = langFlags;
     runOpts.modeFlags |= MODE_INIT_VAL | MODE_QUERY_VAR;
     runOpts.hostFlags |= HOST_READER;
     ResetErrors(nullptr);

@@ -25,7 +25,9 @@
 //   can be checked here: `flag` alone sets TildeLiterals for the run. The
 //   result is TiVariable::Parse's: 0; 1 when errors were reported; -2 for a
 //   null text; -1 out of memory.
-// - ParseInitVal returns 0 for a value that parsed and fits the type; 1 for
+// - ParseInitVal reads the value under a private copy of the default
+//   options that takes over the facade's langFlags, as ParseVar does. It
+//   returns 0 for a value that parsed and fits the type; 1 for
 //   text that could not be parsed or held no value (errors reported); the
 //   check's code when the value does not fit (the value is then destroyed).
 // - Encode and EncodeSection encode with TiEncoder (docs/encoder.md). The
