@@ -188,7 +188,7 @@ void DeclContext::DestroySpec(SymAttr* spec) {
         return;
     }
     // The component or value table of an anonymous structure or enumeration
-    // belongs to it alone: nothing else can reach it once the spec is gone.
+    // belongs to it alone: nothing else can reach it once the specifier is gone.
     SymTab* comps = spec->GetCompTab();
     if (comps != nullptr && !spec->IsArray() && (spec->IsStruct() || spec->IsEnum())) {
         set->DeleteTab(comps);
@@ -286,7 +286,7 @@ short DeclContext::DeclareType(SymAttr* name, DeclPos namePos, SymAttr* spec,
         result = MSG_NAME_TOO_LONG;
     }
     if (spec == nullptr) {
-        // The spec failed earlier and was reported there.
+        // The specifier failed earlier and was reported there.
         if (result == 0) {
             result = 1;
         }
@@ -339,7 +339,7 @@ short DeclContext::DeclareType(SymAttr* name, DeclPos namePos, SymAttr* spec,
                 result = MSG_NO_MEMORY;
             }
         } else if (result != MSG_ALREADY_DECLARED) {
-            // The spec derives from this very type (a cycle of aliases):
+            // The specifier derives from this very type (a cycle of aliases):
             // the type keeps its first description.
             Report(errmess::SEV_ERROR, MSG_ALREADY_DECLARED, namePos, typeName);
             result = MSG_ALREADY_DECLARED;

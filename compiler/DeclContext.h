@@ -206,7 +206,7 @@ public:
     /// the library; it is copied into the global table when declared inside
     /// a unit; it gets the next sequence number. Names of 25 characters or
     /// more give -3552; `value` is reported with -3505 at its position and
-    /// destroyed. A name of another kind gives -3465 and the spec is dropped.
+    /// destroyed. A name of another kind gives -3465 and the specifier is dropped.
     short DeclareType(SymAttr* name, DeclPos namePos, SymAttr* spec, TiInitValSpec* value);
 
     // ------------------------------------------------------- STRUCT
@@ -264,10 +264,10 @@ public:
     SymAttr* MakeArraySpec(Subrange* dims, SymAttr* elem, DeclPos pos);
     /// Gives an anonymous spec its generated global name ("INT[1..2,3..4]",
     /// "INT[]", "INT(1..10)", "STRUCT$n", "ENUM$n", "TYPE$n") and returns
-    /// the global record of that name, which takes over the spec's
-    /// description unless it existed already (then the spec is destroyed).
+    /// the global record of that name, which takes over the specifier's
+    /// description unless it existed already (then the specifier is destroyed).
     /// A named record is returned as it is. Null for null, or when the
-    /// global record cannot be made (-3406; the spec is destroyed).
+    /// global record cannot be made (-3406; the specifier is destroyed).
     SymAttr* NameAnonymousType(SymAttr* spec);
     /// Destroys an anonymous spec made by this context (error recovery).
     /// Any other record is left alone.

@@ -198,7 +198,7 @@ public:
     /// GetConstrStatus() answers 1006.
     explicit SymAttr(const char* name);
     /// A literal constant (kind 10) holding a copy of `spec` (null: a zero
-    /// specification). Anonymous.
+    /// descriptor). Anonymous.
     explicit SymAttr(const TiMemSpec* spec);
     /// A variable (kind 2) that owns the located-variable description
     /// `located` (may be null); no type, unit or flags yet. Anonymous.
@@ -219,13 +219,13 @@ public:
     // ---------------------------------------------------------- definition
 
     /// Sets the id; on a literal constant the id is also handed to its
-    /// memory specification. Returns 0.
+    /// memory descriptor. Returns 0.
     short DefID(short id);
     /// Replaces the name by a copy of `name` (null: anonymous). Only for
     /// records that are in no name index. 0, or 1006 (the old name stays).
     short DefName(const char* name);
     /// Makes the record a literal constant (kind 10) holding a copy of the
-    /// specification, replacing a previous one. 1001 for null; 1002 when the
+    /// descriptor, replacing a previous one. 1001 for null; 1002 when the
     /// record has another kind.
     short DefMemSpec(const TiMemSpec* spec);
     /// Makes the record a literal constant (kind 10) holding `value`, which
@@ -367,7 +367,7 @@ public:
     short SetFBTemplate(void* fbTemplate);
     /// Label positions of a label list (opaque).
     void* GetLabelList() const { return kind == sym::KIND_LABEL_LIST ? aux : nullptr; }
-    /// Memory specification of a literal constant, null for other kinds.
+    /// Memory descriptor of a literal constant, null for other kinds.
     const TiMemSpec* GetMemSpec() const;
     /// Use count of an instance or literal constant.
     uint32_t GetUseCount() const;
@@ -499,5 +499,5 @@ private:
     TiInitValSpec* initVal = nullptr; // variable: initial value (not owned)
     void* aux = nullptr;              // program unit: FB template; label list: positions
     IEC_CONSTANT* constant = nullptr; // literal constant: value (owned)
-    TiMemSpec spec;                   // literal constant: memory specification
+    TiMemSpec spec;                   // literal constant: memory descriptor
 };

@@ -1,4 +1,4 @@
-// SymTab: the three indexes of a scope (name, id, memory specification),
+// SymTab: the three indexes of a scope (name, id, memory descriptor),
 // insertion through the primary index, lookups, iteration in bucket order
 // and removal, with internal errors reported by location code.
 #include "compiler/SymTab.h"
@@ -33,7 +33,7 @@ public:
     }
 };
 
-// Index by memory specification: the key points at a TiMemSpec; the bucket
+// Index by memory descriptor: the key points at a TiMemSpec; the bucket
 // is the sum of its bytes as 16-bit little-endian words (an odd last byte
 // added by itself), truncated to 16 bits, modulo the bucket count.
 class SpecIndex : public HashTab {
@@ -254,7 +254,7 @@ SymAttr* SymTab::insert(const char* name, short id, const TiMemSpec* spec) {
             return nullptr;
         }
         primaryKey = Key::Spec;
-        // The id is part of the specification; giving it after indexing would
+        // The id is part of the descriptor; giving it after indexing would
         // move the record away from its bucket, so the key carries it now.
         TiMemSpec key = *spec;
         if (id != 0) {

@@ -1,11 +1,11 @@
 // SymTab: one scope of the compiler's symbols. It owns its SymAttr records
 // and indexes them by up to three keys at once (name, 16-bit id, memory
-// specification) through the base library's HashTab.
+// descriptor) through the base library's HashTab.
 //
 // Decisions where the rules leave room:
 // - Every index gets the callback that names a record (secondary indexes
 //   need it to compare keys); only the primary creates and deletes records.
-// - Id 0 and a null name are no keys. A memory specification inserted with
+// - Id 0 and a null name are no keys. A memory descriptor inserted with
 //   an id carries the id in its key from the start.
 // - remove reports failures of the primary index only; a secondary index
 //   that never held the record (no key at the time) is no error.
@@ -27,7 +27,7 @@ constexpr uint8_t IDX_NAME_DUP = 0x10; ///< name index; equal names may coexist
 constexpr uint8_t IDX_ID = 0x02;       ///< id index
 constexpr uint8_t IDX_ID_DUP = 0x20;   ///< id index; equal ids may coexist
 constexpr uint8_t IDX_SPEC = 0x08;     ///< memory-spec index
-constexpr uint8_t IDX_SPEC_DUP = 0x80; ///< memory-spec index; equal specifications may coexist
+constexpr uint8_t IDX_SPEC_DUP = 0x80; ///< memory-spec index; equal descriptors may coexist
 
 // Internal-error location codes (reported with message -3555).
 constexpr short LOC_INSERT_NAME = 505;       ///< adding a name to the primary index failed
@@ -43,7 +43,7 @@ constexpr short LOC_INDEX_ID_CLASH = 645;    ///< IndexID: the id is taken (or 0
 constexpr short LOC_INDEX_SPEC_NULL = 673;   ///< IndexMemSpec: null record
 constexpr short LOC_INDEX_SPEC_NONE = 675;   ///< IndexMemSpec: no memory-spec index
 constexpr short LOC_INDEX_SPEC_KIND = 680;   ///< IndexMemSpec: the record is no constant
-constexpr short LOC_INDEX_SPEC_CLASH = 686;  ///< IndexMemSpec: the specification is taken
+constexpr short LOC_INDEX_SPEC_CLASH = 686;  ///< IndexMemSpec: the descriptor is taken
 constexpr short LOC_REMOVE_NAME_NULL = 819;  ///< remove, name primary: null record
 constexpr short LOC_REMOVE_NAME_KEY = 821;   ///< remove, name primary: record has no name
 constexpr short LOC_REMOVE_NAME_FOUND = 825; ///< remove, name primary: record not in the table
@@ -63,11 +63,11 @@ constexpr const char* kRevision = "$Revision: 1 $";
 
 } // namespace symtab
 
-/// One scope: records indexed by name, id and memory specification.
+/// One scope: records indexed by name, id and memory descriptor.
 ///
 /// The first index built (order: name, id, memory spec) is the primary: its
 /// create callback makes the records (a name gives a new record with that
-/// name, an id a new record with that id, a specification a new literal
+/// name, an id a new record with that id, a descriptor a new literal
 /// constant holding it) and it owns and deletes them. The other indexes
 /// only point at the primary's records.
 ///
@@ -118,7 +118,7 @@ public:
     /// The first record with that id (the oldest of equal ids); null for 0.
     /// Null with internal error 917 without id index.
     SymAttr* lookup(short id);
-    /// The first record with an equal specification, or null (also without
+    /// The first record with an equal descriptor, or null (also without
     /// a memory-spec index).
     SymAttr* lookupSpec(const TiMemSpec* spec);
 

@@ -1,13 +1,13 @@
 // TiMemSpec: where a literal constant's value lives in controller memory. It
-// is the key of the memory-specification index of the symbol tables, which
+// is the key of the memory-descriptor index of the symbol tables, which
 // hashes and compares it byte by byte.
 #pragma once
 
 #include <cstdint>
 #include <type_traits>
 
-/// Memory specification of a literal constant: its type, byte size and
-/// placement. The record has no padding, so two specifications are equal
+/// Memory descriptor of a literal constant: its type, byte size and
+/// placement. The record has no padding, so two descriptors are equal
 /// exactly when their bytes are equal. What the section and offset mean is
 /// decided by the code generator; before placement both are 0.
 struct TiMemSpec {

@@ -274,7 +274,7 @@ TEST(SymAttrRecord, EnumAndStructWithoutScopeTableAreDefinedWith1001) {
     EXPECT_EQ(s->GetScopeTab(), nullptr);
 }
 
-TEST(SymAttrRecord, LiteralConstantsCarryIdIntoTheirSpecification) {
+TEST(SymAttrRecord, LiteralConstantsCarryIdIntoTheirDescriptor) {
     TiMemSpec ms;
     ms.size = 2;
     ms.offset = 40;

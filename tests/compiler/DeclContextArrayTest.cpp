@@ -234,8 +234,8 @@ TEST(DeclContextArray, LayoutsAndGeneratedNames) {
     }
 }
 
-// A second variable with the same specification reuses both global types.
-TEST(DeclContextArray, SameSpecificationReusesTheGlobalTypes) {
+// A second variable with the same descriptor reuses both global types.
+TEST(DeclContextArray, SameDescriptorReusesTheGlobalTypes) {
     DeclEnv env;
     env.ctx->BeginSection(decl::SEC_VAR, DeclPos{});
     for (const char* v : {"x", "y"}) {

@@ -157,7 +157,7 @@ TEST(DeclContextType, RedeclaredStructureKeepsOneLayout) {
 }
 
 // A name that is something else than a type (here a unit) cannot become a
-// type: -3465, the spec is dropped and the unit stays.
+// type: -3465, the specifier is dropped and the unit stays.
 TEST(DeclContextType, NameOfAnotherKind) {
     DeclEnv env;
     env.ctx->BeginUnit(env.Name("prog"), decl::UNIT_PROGRAM, nullptr, DeclPos{});

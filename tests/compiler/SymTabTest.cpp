@@ -185,7 +185,7 @@ TEST(SymTab, MemorySpecIndex) {
     EXPECT_EQ(l1->GetKind(), sym::KIND_CONSTANT);
     EXPECT_EQ(lits.lookupSpec(&s1), l1);
     // With an id the key carries it from the start, so the record stays
-    // findable under the specification it holds.
+    // findable under the descriptor it holds.
     SymAttr* l3 = lits.insert("k", -11, &s1);
     ASSERT_NE(l3, nullptr);
     EXPECT_EQ(l3->GetMemSpec()->id, -11);
