@@ -28,6 +28,7 @@ SymTabSet::SymTabSet(short size, BADatabase* db, ErrMess* s)
         NoMemory(__LINE__);
         return;
     }
+    RebuildListIndex();
     BuildSystemTables();
     constrStatus = status;
 }
@@ -138,12 +139,16 @@ bool SymTabSet::OwnsTab(const SymTab* tab) const {
     if (tab == nullptr) {
         return false;
     }
+    return listed.count(tab) != 0;
+}
+
+void SymTabSet::RebuildListIndex() {
+    listed.clear();
+    tail = nullptr;
     for (ListNode* n = list; n != nullptr; n = n->next) {
-        if (n->table == tab) {
-            return true;
-        }
+        listed.insert(n->table);
+        tail = n;
     }
-    return false;
 }
 
 bool SymTabSet::AppendTab(SymTab* tab) {
@@ -157,11 +162,12 @@ bool SymTabSet::AppendTab(SymTab* tab) {
     if (node == nullptr) {
         return false;
     }
-    ListNode* last = list;
-    while (last->next != nullptr) {
-        last = last->next;
+    if (tail == nullptr) {
+        RebuildListIndex();
     }
-    last->next = node;
+    tail->next = node;
+    tail = node;
+    listed.insert(tab);
     return true;
 }
 
@@ -171,6 +177,13 @@ SymTabSet::ListNode* SymTabSet::Detach(SymTab* tab) {
             ListNode* node = *link;
             *link = node->next;
             node->next = nullptr;
+            listed.erase(tab);
+            if (tail == node) {
+                tail = nullptr;
+                for (ListNode* n = list; n != nullptr; n = n->next) {
+                    tail = n;
+                }
+            }
             return node;
         }
     }
@@ -184,6 +197,8 @@ void SymTabSet::DestroyList() {
         delete list;
         list = next;
     }
+    listed.clear();
+    tail = nullptr;
 }
 
 void SymTabSet::PopAll() {
@@ -212,6 +227,7 @@ unsigned short SymTabSet::reset(BADatabase* db, short mode) {
             NoMemory(__LINE__);
             return status;
         }
+        RebuildListIndex();
         AppendTab(keywordTab);
         AppendTab(elemTab);
     }
@@ -275,15 +291,16 @@ unsigned short SymTabSet::reset(BADatabase* db, short mode) {
     } else {
         globalNode->table = globalTab;
         list = globalNode;
-        ListNode* tail = list;
+        ListNode* last = list;
         for (ListNode* n : {keywordNode, elemNode}) {
             if (n != nullptr) {
-                tail->next = n;
-                tail = n;
+                last->next = n;
+                last = n;
             }
         }
-        tail->next = kept;
+        last->next = kept;
         kept = nullptr;
+        RebuildListIndex();
     }
     // Without a list the kept nodes cannot be owned; destroy them rather than
     // leak them (their tables' types then lose their components).

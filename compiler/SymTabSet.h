@@ -19,6 +19,7 @@
 #include "compiler/SymTab.h"
 
 #include <cstdint>
+#include <unordered_set>
 
 class BADatabase;
 class ErrMess;
@@ -171,6 +172,7 @@ private:
     bool AppendTab(SymTab* tab);
     ListNode* Detach(SymTab* tab);
     void DestroyList();
+    void RebuildListIndex();
     void PopAll();
     SymTab* MakeGlobal();
     SymAttr* FirstWithId(SymTab* tab, short id, bool dtypeOnly);
@@ -179,6 +181,11 @@ private:
     ScopeNode base{nullptr, nullptr, nullptr};
     ScopeNode* top = &base;
     ListNode* list = nullptr;
+    // Last node of the list and the tables on it, so that appending a table
+    // and asking whether the set owns one do not walk the list: a
+    // compilation appends one table per structure and enumeration.
+    ListNode* tail = nullptr;
+    std::unordered_set<const SymTab*> listed;
     SymTab* current = nullptr;
     SymTab* unitTab = nullptr;
     SymTab* keywordTab = nullptr;
