@@ -133,7 +133,7 @@ size_t ErrMess::Format(char* out, size_t outSize, const char* fmt, const ErrArg*
             break;
         }
         ++p;
-        char spec[32];
+        char spec[64];
         char tmp[2 * kMaxField + 64];
         int n = 0;
         // Only the flags and precision that printf defines for the
