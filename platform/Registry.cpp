@@ -825,6 +825,23 @@ LSTATUS RegCloseKey(HKEY key) {
                                                                   : ERROR_INVALID_HANDLE;
 }
 
+// Runs an enumeration query whose parameters are the owning key's id and
+// the zero-based index, positioned on its one row: ERROR_NO_MORE_ITEMS past
+// the last entry.
+static LONG stepToNth(Statement& s, int64_t owner, DWORD index) {
+    if (!s.ok()) {
+        return sqliteError(s.prepareResult(), ERROR_CANTREAD);
+    }
+    int step = s.bind(1, owner).bind(2, static_cast<int64_t>(index)).step();
+    if (step == SQLITE_DONE) {
+        return ERROR_NO_MORE_ITEMS;
+    }
+    if (step != SQLITE_ROW) {
+        return sqliteError(step, ERROR_CANTREAD);
+    }
+    return ERROR_SUCCESS;
+}
+
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR className,
                       LPDWORD classSize, PFILETIME lastWriteTime) {
     std::lock_guard<std::mutex> guard(registry().lock);
@@ -845,15 +862,8 @@ LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWO
     }
     Statement s(call.db,
                 "SELECT name, written FROM keys WHERE parent=? ORDER BY folded LIMIT 1 OFFSET ?");
-    if (!s.ok()) {
-        return sqliteError(s.prepareResult(), ERROR_CANTREAD);
-    }
-    int step = s.bind(1, call.handle.id).bind(2, static_cast<int64_t>(index)).step();
-    if (step == SQLITE_DONE) {
-        return ERROR_NO_MORE_ITEMS;
-    }
-    if (step != SQLITE_ROW) {
-        return sqliteError(step, ERROR_CANTREAD);
+    if ((rc = stepToNth(s, call.handle.id, index)) != ERROR_SUCCESS) {
+        return rc;
     }
     if ((rc = copyName(s.blob(0), name, nameSize)) != ERROR_SUCCESS) {
         return rc;
@@ -893,15 +903,8 @@ LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameS
     }
     Statement s(call.db,
                 "SELECT name, type, data FROM vals WHERE key=? ORDER BY folded LIMIT 1 OFFSET ?");
-    if (!s.ok()) {
-        return sqliteError(s.prepareResult(), ERROR_CANTREAD);
-    }
-    int step = s.bind(1, call.handle.id).bind(2, static_cast<int64_t>(index)).step();
-    if (step == SQLITE_DONE) {
-        return ERROR_NO_MORE_ITEMS;
-    }
-    if (step != SQLITE_ROW) {
-        return sqliteError(step, ERROR_CANTREAD);
+    if ((rc = stepToNth(s, call.handle.id, index)) != ERROR_SUCCESS) {
+        return rc;
     }
     if ((rc = copyName(s.blob(0), valueName, valueNameSize)) != ERROR_SUCCESS) {
         return rc;
