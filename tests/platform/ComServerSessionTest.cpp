@@ -4,6 +4,7 @@
 // objects when it closes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -35,12 +36,12 @@ Bytes raw(std::initializer_list<int> b) {
 
 // A frame with the given type and body.
 Bytes frame(WireType type, const Bytes& body, uint32_t call = 1) {
-    Bytes f(12, 0);
+    Bytes f(12 + body.size(), 0);
     uint32_t n = static_cast<uint32_t>(body.size());
     std::memcpy(&f[0], &n, 4);
     f[4] = static_cast<uint8_t>(type);
     std::memcpy(&f[8], &call, 4);
-    f.insert(f.end(), body.begin(), body.end());
+    std::copy(body.begin(), body.end(), f.begin() + 12);
     return f;
 }
 
