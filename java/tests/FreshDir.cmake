@@ -1,9 +1,11 @@
-# cmake -DDIR=<dir> -P FreshDir.cmake: makes <dir> an empty directory holding
-# an empty runtime directory <dir>/run of mode 0700 (the platform layer
-# accepts no other mode for XDG_RUNTIME_DIR).
-if(NOT DIR)
-    message(FATAL_ERROR "DIR is not set")
-endif()
-file(REMOVE_RECURSE "${DIR}")
-file(MAKE_DIRECTORY "${DIR}/run")
-file(CHMOD "${DIR}/run" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+# cmake -DDIR=<dir> -DRUN=<runtime dir> -P FreshDir.cmake: makes <dir> an
+# empty directory and <RUN> an empty runtime directory of mode 0700 (the
+# platform layer accepts no other mode for XDG_RUNTIME_DIR).
+foreach(var DIR RUN)
+    if(NOT ${var})
+        message(FATAL_ERROR "${var} is not set")
+    endif()
+endforeach()
+file(REMOVE_RECURSE "${DIR}" "${RUN}")
+file(MAKE_DIRECTORY "${DIR}" "${RUN}")
+file(CHMOD "${RUN}" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
