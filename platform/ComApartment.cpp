@@ -165,6 +165,8 @@ bool ComApartment::serveReady() {
         if (step == ComServerSession::Step::Idle)
             continue;
         flush(c);
+        // The reply is on its way: only now free what the call left.
+        c.session->ReleaseFinished();
         if (step == ComServerSession::Step::Close)
             close(c);
         else if (c.session->HasFrame())

@@ -29,11 +29,7 @@ constexpr UINT kNoArgErr = 0xFFFFFFFFu;
 // (moved out of the request, since the callee may replace them), the
 // result and the error details. Freed however the call ends.
 struct CallState {
-    explicit CallState(size_t n) : rg(n) {
-        for (VARIANTARG& a : rg)
-            VariantInit(&a);
-        VariantInit(&result);
-    }
+    CallState() { VariantInit(&result); }
     ~CallState() {
         for (VARIANTARG& a : rg)
             if (!(a.vt & VT_BYREF))
@@ -45,6 +41,11 @@ struct CallState {
     }
     CallState(const CallState&) = delete;
     CallState& operator=(const CallState&) = delete;
+    void Arguments(size_t n) {
+        rg.resize(n);
+        for (VARIANTARG& a : rg)
+            VariantInit(&a);
+    }
     std::vector<VARIANTARG> rg;
     VARIANT result;
     EXCEPINFO excep{};
@@ -52,10 +53,23 @@ struct CallState {
 
 } // namespace
 
+// A served Invoke's request and state, kept until its reply is on its way.
+// The by-reference arguments point into the request's values, so the call
+// state goes first.
+struct ComServerSession::Finished {
+    WireInvokeRequest q;
+    CallState call;
+};
+
 ComServerSession::ComServerSession(ClassLookup lookup, uint32_t serverPid)
     : m_lookup(std::move(lookup)), m_pid(serverPid) {}
 
-ComServerSession::~ComServerSession() { ReleaseAll(); }
+ComServerSession::~ComServerSession() {
+    ReleaseFinished();
+    ReleaseAll();
+}
+
+void ComServerSession::ReleaseFinished() { m_finished.reset(); }
 
 void ComServerSession::ReleaseAll() {
     // Taken out first: a Release may run server code that looks at us.
@@ -110,6 +124,7 @@ bool ComServerSession::HasFrame() const {
 }
 
 ComServerSession::Step ComServerSession::ServeOne() {
+    ReleaseFinished();
     size_t avail = m_in.size() - m_inStart;
     if (avail < kWireHeaderBytes)
         return Step::Idle;
@@ -228,7 +243,12 @@ ComServerSession::Step ComServerSession::serveFrame(const WireHeader& h, const u
             return Step::Served;
         }
         case WireType::Invoke: {
-            WireInvokeRequest q;
+            // The request and the call's values are kept past the reply
+            // (see ReleaseFinished), so that freeing a large result does not
+            // hold the reply back.
+            ReleaseFinished();
+            auto finished = std::make_unique<Finished>();
+            WireInvokeRequest& q = finished->q;
             if (!WireDecodeInvoke(r, &q))
                 return Step::Close;
             Object* o = find(q.objectId);
@@ -245,7 +265,8 @@ ComServerSession::Step ComServerSession::serveFrame(const WireHeader& h, const u
             // may replace them); by-reference ones point at their cells in
             // the request, which owns and later frees the final values.
             const size_t n = q.args.size();
-            CallState call(n);
+            CallState& call = finished->call;
+            call.Arguments(n);
             for (size_t i = 0; i < n; ++i) {
                 VARIANTARG& a = call.rg[i];
                 if (q.argVts[i] & VT_BYREF) {
@@ -273,6 +294,7 @@ ComServerSession::Step ComServerSession::serveFrame(const WireHeader& h, const u
             if (FAILED(enc))
                 WireEncodeInvokeReply(h.callId, enc, kNoArgErr, nullptr, nullptr, nullptr, 0, &frame);
             reply(std::move(frame));
+            m_finished = std::move(finished);
             return Step::Served;
         }
         case WireType::Release: {

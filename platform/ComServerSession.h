@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/ComBase.h"
@@ -70,12 +71,19 @@ public:
     size_t ObjectCount() const { return m_objects.size(); }
     /// Releases every object (the connection closed).
     void ReleaseAll();
+    /// Frees what the last served Invoke still holds: its request, its
+    /// arguments and its result. They outlive the call until its reply has
+    /// been handed to the socket, so that freeing a large result (thousands
+    /// of strings) is not on the caller's path; the next ServeOne and the
+    /// destructor free them too.
+    void ReleaseFinished();
 
 private:
     struct Object {
         IUnknown* unknown = nullptr;    // the interface created
         IDispatch* dispatch = nullptr;  // queried on first need
     };
+    struct Finished;
     Step serveFrame(const WireHeader& h, const uint8_t* body);
     void reply(std::vector<uint8_t>&& frame);
     Object* find(uint64_t id);
@@ -90,4 +98,5 @@ private:
     size_t m_outStart = 0;
     std::vector<uint8_t> m_spare;  // an empty buffer with capacity, for the next reply
     std::map<uint64_t, Object> m_objects;
+    std::unique_ptr<Finished> m_finished;  // the last Invoke, until ReleaseFinished
 };
