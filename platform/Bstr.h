@@ -11,6 +11,9 @@
 // builds with AddressSanitizer, so that the use of a freed string is found.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "platform/OleAuto.h"
 
 /// Largest length in characters that a BSTR may have: its byte count,
@@ -42,6 +45,43 @@ UINT SysStringLen(BSTR bstr);
 UINT SysStringByteLen(BSTR bstr);
 
 namespace korvane::platform {
+
 /// Whether the per-thread cache of freed strings is on (see the file comment).
 bool BstrCacheEnabled();
+
+/// Strings made together in one block: the decoder of an array of strings
+/// sums the strings' footprints, begins an arena of that size and adds the
+/// strings, each an ordinary BSTR that SysFreeString frees on any thread;
+/// the block goes when its last string does (a string kept from a large
+/// array keeps the whole block). Begin answers false (and Add then makes
+/// ordinary strings) when the cache is off, so that AddressSanitizer sees
+/// every string on its own; Add also makes an ordinary string once the
+/// block is full. Finish, or the destructor, ends the adding; strings must
+/// not be freed before it.
+class BstrArena {
+public:
+    BstrArena() = default;
+    ~BstrArena();
+    BstrArena(const BstrArena&) = delete;
+    BstrArena& operator=(const BstrArena&) = delete;
+    /// Bytes a string of `byteLength` bytes takes in an arena.
+    static size_t Footprint(UINT byteLength);
+    /// Starts an arena of `bytes` bytes (the sum of the footprints).
+    bool Begin(size_t bytes);
+    /// A new BSTR of `byteLength` bytes copied from `bytes` (null: zeros);
+    /// null when out of memory, as SysAllocStringByteLen.
+    BSTR Add(const void* bytes, UINT byteLength);
+    /// Ends the adding.
+    void Finish();
+
+private:
+    char* m_block = nullptr;
+    size_t m_next = 0, m_end = 0;
+    uint32_t m_strings = 0;
+};
+
+/// Frees `count` strings (nulls are skipped), as SysFreeString on each;
+/// consecutive strings of one arena are released together.
+void BstrFreeMany(BSTR* strings, size_t count);
+
 } // namespace korvane::platform

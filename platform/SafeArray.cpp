@@ -120,9 +120,7 @@ void releaseElements(SAFEARRAY* psa, char* data, size_t count, bool zero = true)
         return;
     if (psa->fFeatures & FADF_BSTR) {
         // The element block of a BSTR array is aligned for pointers.
-        BSTR* strings = reinterpret_cast<BSTR*>(data);
-        for (size_t i = 0; i < count; ++i)
-            SysFreeString(strings[i]);
+        korvane::platform::BstrFreeMany(reinterpret_cast<BSTR*>(data), count);
         if (zero)
             std::memset(data, 0, count * sizeof(BSTR));
         return;

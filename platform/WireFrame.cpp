@@ -155,18 +155,44 @@ bool WireReader::Charge(size_t bytes) {
     return true;
 }
 
-bool WireReader::String(BSTR* s, uint32_t maxBytes) {
-    *s = nullptr;
-    uint32_t bytes;
-    if (!U32(&bytes))
+// Reads a string's length word: kNullString, or a length within the limit
+// whose bytes are present and charged to the budget.
+bool WireReader::stringLength(uint32_t maxBytes, uint32_t* bytes) {
+    if (!U32(bytes))
         return false;
-    if (bytes == kNullString)
+    if (*bytes == kNullString)
         return true;
     // The length is checked against the limit and the bytes actually
     // present before anything is allocated.
-    if (bytes > maxBytes || bytes > m_left || !Charge(bytes + 16u))
+    if (*bytes > maxBytes || *bytes > m_left || !Charge(*bytes + 16u))
         return Fail();
+    return true;
+}
+
+bool WireReader::String(BSTR* s, uint32_t maxBytes) {
+    *s = nullptr;
+    uint32_t bytes;
+    if (!stringLength(maxBytes, &bytes))
+        return false;
+    if (bytes == kNullString)
+        return true;
     BSTR b = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(m_p), bytes);
+    if (!b)
+        return Fail();
+    m_p += bytes;
+    m_left -= bytes;
+    *s = b;
+    return true;
+}
+
+bool WireReader::String(BSTR* s, korvane::platform::BstrArena& arena) {
+    *s = nullptr;
+    uint32_t bytes;
+    if (!stringLength(kWireMaxStringBytes, &bytes))
+        return false;
+    if (bytes == kNullString)
+        return true;
+    BSTR b = arena.Add(m_p, bytes);
     if (!b)
         return Fail();
     m_p += bytes;

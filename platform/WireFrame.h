@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Bstr.h"
 #include "platform/Guid.h"
 #include "platform/OleAuto.h"
 
@@ -131,6 +132,8 @@ public:
     /// A string as written by WireWriter::String, at most `maxBytes` long.
     /// *s is a new BSTR (null for a null string) that the caller frees.
     bool String(BSTR* s, uint32_t maxBytes = kWireMaxStringBytes);
+    /// The same, the string made in `arena` (see BstrArena).
+    bool String(BSTR* s, korvane::platform::BstrArena& arena);
     /// Charges `bytes` of memory to the budget; false once it is spent.
     bool Charge(size_t bytes);
     /// Marks the frame malformed.
@@ -145,6 +148,7 @@ public:
 
 private:
     bool get(void* out, size_t n);
+    bool stringLength(uint32_t maxBytes, uint32_t* bytes);
     const uint8_t* m_p;
     size_t m_left;
     size_t m_spent = 0;

@@ -223,12 +223,18 @@ bool readArray(WireReader& r, VARTYPE elemVt, VARIANT* out, int depth) {
     if (scalarSize(elemVt)) {
         ok = r.Bytes(data, static_cast<size_t>(count) * elemSize);
     } else if (elemVt == VT_BSTR) {
+        // The strings of an array share one block. Its size is a bound, not
+        // a sum: each string takes its wire bytes plus at most 14 more, and
+        // the bytes left in the frame bound the wire bytes.
+        korvane::platform::BstrArena arena;
+        arena.Begin(r.left() + 14 * static_cast<size_t>(count));
         for (uint64_t i = 0; i < count && ok; ++i) {
             BSTR s;
-            ok = r.String(&s);
+            ok = r.String(&s, arena);
             if (ok)
                 std::memcpy(data + i * elemSize, &s, sizeof s);
         }
+        arena.Finish();  // before any of its strings may be freed below
     } else {
         for (uint64_t i = 0; i < count && ok; ++i) {
             VARIANT* e = reinterpret_cast<VARIANT*>(data + i * elemSize);
