@@ -168,6 +168,12 @@ public:
             SysFreeString(value);
     }
     ULONG ElementSize() const { return type == VT_I4 ? 4 : 2; }
+    // The accessed elements as T (which must match the array's type), for
+    // a member that fills many of them; null when no array was made.
+    template <typename T>
+    T* Elements() const {
+        return static_cast<T*>(data);
+    }
 
 private:
     SAFEARRAY* array = nullptr;
@@ -488,41 +494,59 @@ HRESULT CDocument::GetVarInfoBlockEx(LONG Handle, LONG* BlockIterator, SHORT* Nu
         if (numbers[f].Made())
             budget += kBudgetPerArray + 2 * static_cast<int64_t>(n);
 
+    // The elements of the arrays, reached once for the whole block: the
+    // 16-bit fields (the address offsets' slot stays null), the 32-bit
+    // address offsets, the strings. Null for an array not made.
+    SHORT* shorts[kFields] = {};
+    for (int f = 0; f < kFields; ++f)
+        if (f != kAddrOffsetField)
+            shorts[f] = numbers[f].Elements<SHORT>();
+    LONG* const offsets = numbers[kAddrOffsetField].Elements<LONG>();
+    BSTR* const nameSlots = names.Elements<BSTR>();
+    BSTR* const cmntSlots = comments ? cmnts.Elements<BSTR>() : nullptr;
+
+    // Each entry is converted straight from the catalogue's text while the
+    // project holds its lock for the block. The reply budget is looked at
+    // before an entry is taken: after the first, that is after the entry
+    // before it was stored.
     ULONG stored = 0;
-    // Kept across the entries, so that their buffers are reused.
-    std::string name, comment;
-    VarInfo info;
-    int32_t kind = 0;
-    for (ULONG i = 0; i < n; ++i) {
-        if (budget > kReplyBudget) {
-            SetOut(NumberReq, static_cast<SHORT>(i));
-            break;
-        }
-        if (project->NextByFilter(*selection, name, comment, info, kind) != 1)
-            break;
-        if (info.VarType == 0) {
+    auto deliver = [&](const EntryView& entry) {
+        if (entry.info.VarType == 0) {
             // This entry is taken from the selection but not delivered.
             *rc = kRcTypeIdZero;
-            break;
+            return false;
         }
-        BSTR nameText = BstrFromNarrow(name);
-        BSTR cmntText = comments ? BstrFromNarrow(comment) : nullptr;
+        BSTR nameText = BstrFromNarrow(entry.name);
+        BSTR cmntText = comments ? BstrFromNarrow(entry.comment) : nullptr;
         if (nameText == nullptr || (comments && cmntText == nullptr)) {
             SysFreeString(nameText);
             SysFreeString(cmntText);
             *rc = kRcStringArray;
-            break;
+            return false;
         }
+        const ULONG i = stored;
         for (int f = 0; f < kFields; ++f)
-            numbers[f].Put(i, FieldOf(info, f));
-        names.PutBstr(i, nameText);
-        budget += (static_cast<int64_t>(name.size()) + 8) & ~int64_t{3};
+            if (shorts[f] != nullptr)
+                shorts[f][i] = static_cast<SHORT>(FieldOf(entry.info, f));
+        if (offsets != nullptr)
+            offsets[i] = entry.info.VarIECMemDescAddrOffset;
+        nameSlots[i] = nameText;
+        budget += (static_cast<int64_t>(entry.name.size()) + 8) & ~int64_t{3};
         if (comments) {
-            cmnts.PutBstr(i, cmntText);
-            budget += (static_cast<int64_t>(comment.size()) + 8) & ~int64_t{3};
+            cmntSlots[i] = cmntText;
+            budget += (static_cast<int64_t>(entry.comment.size()) + 8) & ~int64_t{3};
         }
         ++stored;
-    }
+        if (stored < n && budget > kReplyBudget) {
+            SetOut(NumberReq, static_cast<SHORT>(stored));
+            return false;
+        }
+        return true;
+    };
+    if (n > 0 && budget > kReplyBudget)
+        SetOut(NumberReq, 0);
+    else
+        project->TakeEntries(*selection, n, deliver);
     SetOut(NumberRet, static_cast<SHORT>(stored));
     SetOut(BlockIterator, static_cast<LONG>(static_cast<int64_t>(incoming) + stored));
     return S_OK;

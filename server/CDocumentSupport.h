@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/Bstr.h"
 #include "platform/SafeArray.h"
@@ -16,7 +17,7 @@ namespace varsvc {
 /// outside Windows-1252 become '?'. Embedded zeros are kept.
 std::string NarrowFromBstr(BSTR text);
 /// A new BSTR holding the Windows-1252 `text`; null only when out of memory.
-BSTR BstrFromNarrow(const std::string& text);
+BSTR BstrFromNarrow(std::string_view text);
 /// Replaces the in,out string *slot by a new BSTR of `text`, freeing the old
 /// one. A null `slot` is skipped (true). False when out of memory (the old
 /// string is then kept).

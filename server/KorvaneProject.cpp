@@ -52,13 +52,11 @@ std::string KorvaneProject::TemporaryDirectory() {
 }
 
 KorvaneProject::KorvaneProject(const std::string& path, std::unique_ptr<TypeCompiler> typeCompiler)
-    : compiler(std::move(typeCompiler)) {
+    : settingsBase(".."), serverDir("."), compiler(std::move(typeCompiler)) {
     InitializeCriticalSection(&lock);
     CsLock hold(lock);
     fullPath = path;
     DerivePaths(fullPath, projectDir, projectName, varFile);
-    settingsBase = "..";
-    serverDir = ".";
     id = ++g_projectSerial;
     tempTypeFile = TemporaryDirectory() + "\\tmp-" + std::to_string(GetCurrentProcessId()) + "-" +
                    std::to_string(id) + ".dty";

@@ -47,6 +47,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Sync.h"
+#include "server/CsLock.h"
 #include "server/TypeCompiler.h"
 #include "server/TypeRegistry.h"
 #include "server/VarFilter.h"
@@ -56,6 +57,16 @@
 
 class ProjectSet;
 class SymAttr;
+
+/// One entry of a selection as KorvaneProject::TakeEntries hands it to its
+/// visitor: what NextEntry gives, with the texts as views into the catalogue
+/// or into the selection's element record, valid only during the visit.
+struct EntryView {
+    std::string_view name;
+    std::string_view comment;
+    VarInfo info;
+    int32_t kind = 0;
+};
 
 /// Results of KorvaneProject::ReadHeader.
 namespace readheader {
@@ -220,6 +231,16 @@ public:
     /// 0 with empty texts and zeros when none is left.
     int NextEntry(VarSelection& sel, std::string& name, std::string& comment, VarInfo& info,
                   int32_t& kind);
+    /// Takes up to `most` entries in NextEntry's order under one hold of the
+    /// project's lock (a stale selection is emptied first, as by NextEntry)
+    /// and hands each to `visit`, a callable taking `const EntryView&` and
+    /// answering whether to go on. Stops when `visit` answers false (that
+    /// entry stays taken), after `most` entries, or when none is left.
+    /// Returns the number of entries taken. The texts are not copied: a
+    /// visitor keeps what it needs of them before it returns, and must not
+    /// read the var file (which would replace the catalogue they point into).
+    template <typename Visit>
+    size_t TakeEntries(VarSelection& sel, size_t most, Visit&& visit);
 
     // -------------------------------------------------- project set
 
@@ -238,6 +259,10 @@ private:
     bool SelectPath(const std::string& prefix, size_t special, bool allowPlus, VarSelection& sel);
     /// Empties `sel` if it belongs to another project or generation.
     void Refresh(VarSelection& sel);
+    /// Takes the next entry of a refreshed `sel` into `entry` (lock held):
+    /// the variable list first, then the element list. False when none is
+    /// left (`entry` unchanged).
+    bool TakeEntry(VarSelection& sel, EntryView& entry);
     void BeginGeneration();
 
     CRITICAL_SECTION lock;
@@ -258,3 +283,48 @@ private:
     int32_t stampMsec = 0;
     uint64_t generation = 0;
 };
+
+inline bool KorvaneProject::TakeEntry(VarSelection& sel, EntryView& entry) {
+    while (sel.varCursor < sel.vars.size()) {
+        const VarTable::Index index = sel.vars[sel.varCursor++];
+        if (index >= table.Size())
+            continue; // cannot happen within one generation; never read outside the table
+        table.Read(index, entry.name, entry.comment, entry.info, entry.kind);
+        return true;
+    }
+    if (sel.elemCursor < sel.elems.size()) {
+        const ElemRecord& e = sel.elems[sel.elemCursor++];
+        entry.name = e.Name;
+        entry.comment = e.Cmnt;
+        entry.info = e.Info;
+        entry.kind = 0;
+        return true;
+    }
+    return false;
+}
+
+template <typename Visit>
+size_t KorvaneProject::TakeEntries(VarSelection& sel, size_t most, Visit&& visit) {
+    // Records a few entries ahead are fetched into the cache while this one
+    // is handed over, and their texts a little later, once the record that
+    // locates them has arrived.
+    constexpr size_t kRecordAhead = 16;
+    constexpr size_t kTextAhead = 8;
+    CsLock hold(lock);
+    Refresh(sel);
+    size_t taken = 0;
+    EntryView entry;
+    while (taken < most) {
+        const size_t cursor = sel.varCursor;
+        if (cursor + kRecordAhead < sel.vars.size() && sel.vars[cursor + kRecordAhead] < table.Size())
+            table.PrefetchRecord(sel.vars[cursor + kRecordAhead]);
+        if (cursor + kTextAhead < sel.vars.size() && sel.vars[cursor + kTextAhead] < table.Size())
+            table.PrefetchText(sel.vars[cursor + kTextAhead]);
+        if (!TakeEntry(sel, entry))
+            break;
+        ++taken;
+        if (!visit(static_cast<const EntryView&>(entry)))
+            break;
+    }
+    return taken;
+}

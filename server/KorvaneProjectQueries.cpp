@@ -27,19 +27,6 @@ bool SameNameIgnoringCase(const char* declared, const std::string& wanted) {
     return a == b;
 }
 
-VarInfo InfoOf(const VarRecord& r) {
-    VarInfo info;
-    info.VarType = r.VarType;
-    info.VarSize = r.VarSize;
-    info.VarAddr = r.VarAddr;
-    info.VarIECMemDescSectID = r.VarIECMemDescSectID;
-    info.VarIECMemDescAddrOffset = r.VarIECMemDescAddrOffset;
-    info.VarIECMemDescSectCIx = r.VarIECMemDescSectCIx;
-    info.VarAttr = r.VarAttr;
-    info.CompOff = 0;
-    return info;
-}
-
 int32_t AddOffset(int32_t offset, int64_t add) {
     // Offsets stay far below 2^31 for types of at most 65535 bytes; the
     // arithmetic is modular so that no input can make it undefined.
@@ -86,7 +73,10 @@ bool KorvaneProject::SelectVariables(VarFilter& filter, bool useFilter, bool all
     const bool nameRun = !lowerMask.empty() && (filter.EtcMask & etcmask::InvertName) == 0;
     if (nameRun)
         from = table.LowerBound(lowerMask);
+    constexpr size_t kRecordAhead = 16; // records fetched ahead into the cache
     for (size_t i = from; i < to; ++i) {
+        if (i + kRecordAhead < to)
+            table.PrefetchRecord(order[i + kRecordAhead]);
         const VarTable::Index index = order[i];
         if (nameRun && !table.KeyStartsWith(index, lowerMask))
             break;
@@ -295,23 +285,12 @@ int KorvaneProject::NextEntry(VarSelection& sel, std::string& name, std::string&
                               int32_t& kind) {
     CsLock hold(lock);
     Refresh(sel);
-    while (sel.varCursor < sel.vars.size()) {
-        const VarTable::Index index = sel.vars[sel.varCursor++];
-        if (index >= table.Size())
-            continue; // cannot happen within one generation; never read outside the table
-        const VarRecord r = table.At(index);
-        name.assign(r.VarName);
-        comment.assign(r.VarCmnt);
-        info = InfoOf(r);
-        kind = r.VarKind;
-        return 1;
-    }
-    if (sel.elemCursor < sel.elems.size()) {
-        const ElemRecord& e = sel.elems[sel.elemCursor++];
-        name = e.Name;
-        comment = e.Cmnt;
-        info = e.Info;
-        kind = 0;
+    EntryView entry;
+    if (TakeEntry(sel, entry)) {
+        name.assign(entry.name);
+        comment.assign(entry.comment);
+        info = entry.info;
+        kind = entry.kind;
         return 1;
     }
     name.clear();

@@ -9,30 +9,10 @@
 using varsvc::LowerAsciiByte;
 
 namespace {
-constexpr uint32_t kChunkShift = 20;
-constexpr uint32_t kChunkBytes = 1u << kChunkShift; // 1 MiB of text per chunk
-constexpr uint32_t kMaxChunks = 1u << (32 - kChunkShift);
-constexpr uint32_t kBlockShift = 15;
-constexpr uint32_t kRecordsPerBlock = 1u << kBlockShift; // 1 MiB of records per block
 constexpr size_t kMaxRecords = 0xFFFFFFFEu; // hash slots hold record number + 1
 constexpr size_t kMinHashSlots = 64;
 } // namespace
 
-// One record in 32 bytes. Kind, section and component index are 16-bit in
-// the var file and the attribute is at most 7, so they are stored narrow.
-struct VarTable::Packed {
-    uint32_t text; // arena offset of the name; the comment follows it
-    uint16_t nameLength;
-    uint16_t commentLength;
-    int32_t type;
-    int32_t size;
-    int32_t addr;
-    int32_t offset;
-    int16_t kind;
-    int16_t section;
-    int16_t componentIndex;
-    int8_t attr;
-};
 static_assert(sizeof(VarTable::Index) == 4);
 
 VarTable::VarTable() = default;
@@ -58,26 +38,6 @@ void VarTable::Reserve(size_t records) {
         slots *= 2;
     while (hash.size() < slots)
         GrowHash();
-}
-
-VarTable::Packed& VarTable::Slot(Index index) {
-    return blocks[index >> kBlockShift][index & (kRecordsPerBlock - 1)];
-}
-
-const VarTable::Packed& VarTable::Slot(Index index) const {
-    return blocks[index >> kBlockShift][index & (kRecordsPerBlock - 1)];
-}
-
-const char* VarTable::TextAt(uint32_t offset) const {
-    return chunks[offset >> kChunkShift].get() + (offset & (kChunkBytes - 1));
-}
-
-std::string_view VarTable::Name(const Packed& p) const {
-    return std::string_view(TextAt(p.text), p.nameLength);
-}
-
-std::string_view VarTable::Comment(const Packed& p) const {
-    return std::string_view(TextAt(p.text) + p.nameLength, p.commentLength);
 }
 
 bool VarTable::StoreText(std::string_view name, std::string_view comment, uint32_t& offset) {
@@ -188,22 +148,6 @@ bool VarTable::Insert(const VarRecord& r, uint32_t h) {
     ++count;
     hash[s] = (uint64_t{h} << 32) | count;
     return true;
-}
-
-VarRecord VarTable::At(Index index) const {
-    const Packed& p = Slot(index);
-    VarRecord r;
-    r.VarName = Name(p);
-    r.VarCmnt = Comment(p);
-    r.VarKind = p.kind;
-    r.VarType = p.type;
-    r.VarSize = p.size;
-    r.VarAddr = p.addr;
-    r.VarIECMemDescSectID = p.section;
-    r.VarIECMemDescAddrOffset = p.offset;
-    r.VarIECMemDescSectCIx = p.componentIndex;
-    r.VarAttr = p.attr;
-    return r;
 }
 
 bool VarTable::Find(std::string_view lowerKey, Index& index) const {
