@@ -364,4 +364,81 @@ TEST_F(CatalogueQuery, PlainSelectionWithoutFilterTakesTheExactKey) {
     EXPECT_EQ(project->EntryCount(sel), 0);
 }
 
+// Reading a selection in runs under one hold of the lock gives the entries
+// that reading it entry by entry gives, in the same order, whatever the
+// lengths of the runs and wherever a visitor stops: the entry it stops at
+// is taken, and the next run starts after it.
+TEST_F(CatalogueQuery, TakeEntriesReadsWhatNextEntryReads) {
+    struct Case {
+        const char* name;
+        std::string mask;
+        size_t most;   // entries per run
+        long stopAt;   // the visitor answers false at this entry of the selection (-1: never)
+    } const cases[] = {
+        {"all variables one at a time", "", 1, -1},
+        {"all variables in runs of 3", "", 3, -1},
+        {"all variables in one run", "", 100, -1},
+        {"a run of exactly the selection", "motor", 3, -1},
+        {"structure expansion in runs of 1", "motor+", 1, -1},
+        {"array expansion, run ends at the last element", "buf+", 3, -1},
+        {"array expansion, run crosses the end", "buf+", 2, -1},
+        {"expansion of an array of structures", "drives+", 5, -1},
+        {"one component", "motor.on", 4, -1},
+        {"stop in the middle of a run", "", 4, 2},
+        {"stop at the last entry of a run", "", 4, 3},
+        {"stop at the first entry", "", 4, 0},
+        {"stop at an element", "buf+", 3, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string mask = c.mask;
+        ASSERT_TRUE(project->SetFilter(sel, mask, 0, -1, 9));
+        const std::vector<Entry> expected = Drain(*project, sel);
+        ASSERT_FALSE(expected.empty());
+        mask = c.mask;
+        ASSERT_TRUE(project->SetFilter(sel, mask, 0, -1, 9));
+
+        std::vector<Entry> got;
+        long seen = 0;
+        size_t runs = 0;
+        for (;;) {
+            size_t visited = 0;
+            const size_t taken = project->TakeEntries(sel, c.most, [&](const EntryView& e) {
+                got.push_back({std::string(e.name), std::string(e.comment), e.info, e.kind});
+                ++visited;
+                return seen++ != c.stopAt;
+            });
+            EXPECT_EQ(taken, visited) << "every entry taken is visited";
+            EXPECT_LE(taken, c.most);
+            ++runs;
+            if (taken == 0 || runs > expected.size() + 1)
+                break;
+        }
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(project->EntryCount(sel), static_cast<int>(expected.size())) << "the selection is kept";
+        if (c.stopAt < 0) {
+            EXPECT_EQ(runs, (expected.size() + c.most - 1) / c.most + 1) << "full runs, then one empty run";
+        }
+    }
+}
+
+TEST_F(CatalogueQuery, TakeEntriesOfAReplacedSelectionTakesNothing) {
+    std::string mask;
+    ASSERT_TRUE(project->SetFilter(sel, mask, 0, -1, 0));
+    ASSERT_EQ(project->TakeEntries(sel, 2, [](const EntryView&) { return true; }), 2u);
+    ASSERT_TRUE(project->bRead(true)); // a new catalogue generation
+    size_t visited = 0;
+    EXPECT_EQ(project->TakeEntries(sel, 5, [&](const EntryView&) { return ++visited, true; }), 0u);
+    EXPECT_EQ(visited, 0u);
+    EXPECT_EQ(project->EntryCount(sel), 0) << "emptied";
+    ASSERT_TRUE(project->SetFilter(sel, mask, 0, -1, 0));
+    VarSelection fresh;
+    ASSERT_TRUE(project->SetFilter(fresh, mask, 0, -1, 0));
+    Entry first;
+    ASSERT_EQ(project->NextEntry(fresh, first.name, first.comment, first.info, first.kind), 1);
+    std::string name;
+    EXPECT_EQ(project->TakeEntries(sel, 1, [&](const EntryView& e) { return name = e.name, true; }), 1u);
+    EXPECT_EQ(name, first.name) << "a new selection reads from the start";
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 // selection that a re-read replaced yields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -253,6 +254,62 @@ TEST_F(QueryIteration, BlockWithBadHandleAnswersOne) {
               E_POINTER);
 }
 
+// Element records (components and elements made by a path or an expansion)
+// read in blocks give what the entry-by-entry reads give, in order, whether
+// a block ends exactly at the last element or the last block is short.
+TEST_F(QueryIteration, BlocksOfElementRecordsMatchTheEntryByEntryReads) {
+    struct Case {
+        const char* name;
+        std::string mask;
+        SHORT req;
+    } const cases[] = {
+        {"structure expansion, one block ends at the last component", "motor+", 2},
+        {"structure expansion, one component a block", "motor+", 1},
+        {"array expansion, the block ends at the last element", "buf+", 3},
+        {"array expansion, the second block is short", "buf+", 2},
+        {"one component, block larger than the selection", "motor.on", 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Item> expected;
+        Item item;
+        ASSERT_EQ(First(c.mask, 0, -1, item), 0);
+        expected.push_back(item);
+        while (Next(item) == 0)
+            expected.push_back(item);
+
+        SHORT rc = -9;
+        LONG iterator = 0;
+        Bstr mask(c.mask);
+        ASSERT_EQ(env.Doc().SetVarInfoFilter(h, mask.get(), 0, -1, 0, &iterator, &rc), S_OK);
+        ASSERT_EQ(rc, 0);
+        std::vector<Item> got;
+        std::vector<SHORT> returned;
+        Block b;
+        for (int guard = 0; guard < 10; ++guard) {
+            b.req = c.req;
+            ASSERT_EQ(b.Read(env.Doc(), h), S_OK);
+            ASSERT_EQ(b.rc, 0);
+            returned.push_back(b.ret);
+            if (b.ret <= 0)
+                break;
+            const std::vector<std::string> names = StringsOf(*b.names), cmnts = StringsOf(*b.cmnts);
+            const std::vector<int32_t> types = NumbersOf(*b.types), addrs = NumbersOf(*b.addrs),
+                                       sects = NumbersOf(*b.sects), offsets = NumbersOf(*b.offsets),
+                                       cixs = NumbersOf(*b.cixs);
+            for (size_t i = 0; i < static_cast<size_t>(b.ret); ++i)
+                got.push_back({names[i], cmnts[i], types[i], addrs[i], sects[i], offsets[i], cixs[i]});
+        }
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(b.iterator, static_cast<LONG>(expected.size()));
+        std::vector<SHORT> blocks;
+        for (size_t left = expected.size(); left > 0; left -= std::min<size_t>(left, c.req))
+            blocks.push_back(static_cast<SHORT>(std::min<size_t>(left, c.req)));
+        blocks.push_back(0);
+        EXPECT_EQ(returned, blocks);
+    }
+}
+
 // A project of many variables for the limits.
 class QueryBlockLimits : public ::testing::Test {
 protected:
@@ -398,6 +455,52 @@ TEST_F(QueryBlockLimits, AllocationFailures) {
         EXPECT_EQ(b.cmnts->vt, c.cmnts);
         EXPECT_EQ(b.types->vt, c.types);
         EXPECT_EQ(b.sizes->vt, c.sizes);
+    }
+}
+
+// A string that cannot be made in the middle of a block ends the block with
+// the entries before it; its entry is taken from the selection but not
+// delivered, so the next block goes on after it.
+TEST_F(QueryBlockLimits, AStringFailureInTheMiddleOfABlockEndsItThere) {
+    Load(20, 8, 8);
+    // Of a block of 5 with every array wanted, allocations 1-20 make the
+    // arrays; then each entry makes its name, then its comment.
+    struct Case {
+        const char* name;
+        long failAt;
+        SHORT ret;
+        const char* nextFirst;
+    } const cases[] = {
+        {"the name of the third entry", 25, 2, "V00003nn"},
+        {"the comment of the third entry", 26, 2, "V00003nn"},
+        {"the comment of the last entry of the block", 30, 4, "V00005nn"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SHORT rc = -9;
+        LONG iterator = 0;
+        Bstr mask("");
+        env.Doc().SetVarInfoFilter(h, mask.get(), 0, -1, 0, &iterator, &rc);
+        Block b;
+        b.req = 5;
+        korvane::platform::OleFailAllocationAfter(c.failAt);
+        ASSERT_EQ(b.Read(env.Doc(), h), S_OK);
+        korvane::platform::OleFailAllocationAfter(0);
+        EXPECT_EQ(b.rc, 22);
+        EXPECT_EQ(b.ret, c.ret);
+        EXPECT_EQ(b.req, 5);
+        EXPECT_EQ(b.iterator, c.ret);
+        const std::vector<std::string> names = StringsOf(*b.names);
+        ASSERT_EQ(names.size(), 5u);
+        EXPECT_EQ(names[static_cast<size_t>(c.ret) - 1].substr(0, 6), "V0000" + std::to_string(c.ret - 1));
+        EXPECT_EQ(names[static_cast<size_t>(c.ret)], "<null>");
+        EXPECT_EQ(StringsOf(*b.cmnts)[static_cast<size_t>(c.ret)], "<null>");
+
+        b.req = 5;
+        ASSERT_EQ(b.Read(env.Doc(), h), S_OK);
+        EXPECT_EQ(b.rc, 0);
+        EXPECT_EQ(b.ret, 5);
+        EXPECT_EQ(StringsOf(*b.names)[0], c.nextFirst);
     }
 }
 
