@@ -19,6 +19,14 @@
 //    answered call, beside starting /bin/true and waiting for it (target:
 //    at most 20 ms above it). The project is not opened.
 //
+// Placement: this process (the client) runs on one CPU, the server process
+// and the floor's child on another, as a client and its server usually do
+// on a machine with several cores. Left to the scheduler, the pair
+// sometimes shares a CPU and sometimes not, and the two cases differ by the
+// cost of a cross-CPU wake-up, so that each figure would depend on where
+// the processes happened to land. BENCH_SAME_CPU=1 puts all of them on one
+// CPU instead.
+//
 // Calls are made as a late-bound client makes them: the DISPID of each
 // member is looked up once (GetIDsOfNames) and kept, then used for every
 // Invoke.
@@ -29,6 +37,7 @@
 // removes them at the end, unless BENCH_VARSVC_KEEP is set (for profiling).
 #include <benchmark/benchmark.h>
 
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -172,6 +181,50 @@ Install& TheInstall() {
 // The DISPID of each member, looked up at its first call and kept: every
 // document of the class answers the same DISPIDs (those of its registered
 // type library).
+// ------------------------------------------------------------- placement
+
+// The CPUs of the client and of the server side (-1: left to the scheduler).
+int g_clientCpu = -1, g_serverCpu = -1;
+
+void ChoosePlacement() {
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0)
+        return;
+    std::vector<int> cpus;
+    for (int c = 0; c < CPU_SETSIZE; ++c)
+        if (CPU_ISSET(c, &allowed))
+            cpus.push_back(c);
+    if (cpus.empty())
+        return;
+    const char* same = getenv("BENCH_SAME_CPU");
+    g_clientCpu = cpus[0];
+    g_serverCpu = (same != nullptr && *same == '1') || cpus.size() < 2 ? cpus[0] : cpus[1];
+}
+
+// Binds thread `tid` (0: the calling one) to `cpu`; a thread made afterwards
+// by a bound thread inherits the binding.
+void PinThread(pid_t tid, int cpu) {
+    if (cpu < 0)
+        return;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    sched_setaffinity(tid, sizeof set, &set);
+}
+
+// Binds every thread of process `pid` to `cpu`.
+void PinProcess(pid_t pid, int cpu) {
+    std::error_code ec;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec))
+        PinThread(static_cast<pid_t>(std::atol(task.path().filename().c_str())), cpu);
+}
+
+std::string Placement() {
+    return "client CPU " + std::to_string(g_clientCpu) + ", server CPU " + std::to_string(g_serverCpu);
+}
+
+pid_t ServerPid();
+
 HRESULT DispidOf(IDispatch* d, const char16_t* member, DISPID* id) {
     static std::map<std::u16string, DISPID> known;
     const auto found = known.find(member);
@@ -278,6 +331,8 @@ struct Opened {
         doc = Activate();
         if (doc == nullptr)
             return;
+        // The server was started by this process and inherited its CPU.
+        PinProcess(ServerPid(), g_serverCpu);
         SHORT rc = -1;
         VARIANT name;
         VariantInit(&name);
@@ -427,6 +482,7 @@ double SocketFloorOnce(long exchanges, size_t requestBytes, size_t replyBytes) {
         return -1;
     }
     if (child == 0) {
+        PinThread(0, g_serverCpu);
         close(fds[0]);
         while (ReadExactly(fds[1], buffer.data(), requestBytes) && WriteAll(fds[1], buffer.data(), replyBytes)) {
         }
@@ -523,6 +579,7 @@ void BM_Dump(benchmark::State& state) {
     state.counters["floor_entries_per_s"] = floorRate;
     state.counters["x_floor"] = floorRate / dumpRate;
     state.counters["server_cpu_ms"] = (CpuSeconds(server) - serverCpu) * 1e3 / static_cast<double>(state.iterations());
+    state.SetLabel(Placement());
 }
 
 // For comparison: one late-bound call that does no work (GetStateRamLayout)
@@ -552,6 +609,7 @@ void BM_EmptyCall(benchmark::State& state) {
     state.counters["floor_us"] = floor / kFloorCalls * 1e6;
     state.counters["request_bytes"] = static_cast<double>(request);
     state.counters["reply_bytes"] = static_cast<double>(reply);
+    state.SetLabel(Placement());
 }
 BENCHMARK(BM_EmptyCall)->Unit(benchmark::kMicrosecond);
 
@@ -625,4 +683,15 @@ BENCHMARK(BM_Activation)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterat
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // Bound before any thread is made, so that the COM runtime's threads
+    // run on the client's CPU too.
+    ChoosePlacement();
+    PinThread(0, g_clientCpu);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
