@@ -461,7 +461,7 @@ void WriteInit(FILE* out, morval& m, const InitRequest& req, Counts& counts) {
         std::vector<char> buf(kMaxImage);
         unsigned short len = kMaxImage;
         if (value->GetBinVal(buf.data(), &len) == 0) {
-            image = "\"";
+            image.assign(1, '"');  // not operator= of a literal: GCC 12 -O3 warns falsely (-Wrestrict)
             for (unsigned short i = 0; i < len; ++i) {
                 char hex[4];
                 std::snprintf(hex, sizeof hex, "%s%02X", i ? " " : "",
