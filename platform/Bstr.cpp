@@ -205,15 +205,11 @@ void giveBlock(char* block) {
     cache.bytes += cls * kClassStep;
 }
 
-// A BSTR of `byteLength` bytes copied from `src` (zeros when null).
-BSTR allocBytes(const void* src, UINT byteLength) {
-    if (byteLength > BSTR_MAX_CHARS * 2u)
-        return nullptr;
-    // Two zero bytes end the text; an odd byte count gets a third so that
-    // the terminator is a whole, zero code unit.
-    char* block = takeBlock(kHeader + byteLength + 3);
-    if (!block)
-        return nullptr;
+// Fills a block whose class word is written: the byte count, `byteLength`
+// bytes copied from `src` (zeros when null) and the terminator. Two zero
+// bytes end the text; an odd byte count gets a third so that the
+// terminator is a whole, zero code unit.
+BSTR fillBlock(char* block, const void* src, UINT byteLength) {
     uint32_t count = byteLength;
     std::memcpy(block + kHeader - sizeof(uint32_t), &count, sizeof count);
     char* text = block + kHeader;
@@ -223,6 +219,14 @@ BSTR allocBytes(const void* src, UINT byteLength) {
         std::memset(text, 0, byteLength);
     std::memset(text + byteLength, 0, 3);
     return reinterpret_cast<BSTR>(text);
+}
+
+// A BSTR of `byteLength` bytes copied from `src` (zeros when null).
+BSTR allocBytes(const void* src, UINT byteLength) {
+    if (byteLength > BSTR_MAX_CHARS * 2u)
+        return nullptr;
+    char* block = takeBlock(kHeader + byteLength + 3);
+    return block ? fillBlock(block, src, byteLength) : nullptr;
 }
 
 UINT lengthOf(LPCOLESTR text) {
@@ -308,18 +312,10 @@ BSTR BstrArena::Add(const void* bytes, UINT byteLength) {
         return SysAllocStringByteLen(static_cast<LPCSTR>(bytes), byteLength);
     char* block = m_block + m_next;
     const uint32_t word = kArenaFlag | static_cast<uint32_t>(m_next / 8);
-    const uint32_t count = byteLength;
     std::memcpy(block, &word, sizeof word);
-    std::memcpy(block + sizeof word, &count, sizeof count);
-    char* text = block + kHeader;
-    if (bytes)
-        std::memcpy(text, bytes, byteLength);
-    else
-        std::memset(text, 0, byteLength);
-    std::memset(text + byteLength, 0, 3);
     m_next += Footprint(byteLength);
     ++m_strings;
-    return reinterpret_cast<BSTR>(text);
+    return fillBlock(block, bytes, byteLength);
 }
 
 void BstrArena::Finish() {

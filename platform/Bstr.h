@@ -50,8 +50,8 @@ namespace korvane::platform {
 bool BstrCacheEnabled();
 
 /// Strings made together in one block: the decoder of an array of strings
-/// sums the strings' footprints, begins an arena of that size and adds the
-/// strings, each an ordinary BSTR that SysFreeString frees on any thread;
+/// begins an arena of at least the strings' footprints together (a bound
+/// will do) and adds the strings, each an ordinary BSTR that SysFreeString frees on any thread;
 /// the block goes when its last string does (a string kept from a large
 /// array keeps the whole block). Begin answers false (and Add then makes
 /// ordinary strings) when the cache is off, so that AddressSanitizer sees
@@ -66,7 +66,7 @@ public:
     BstrArena& operator=(const BstrArena&) = delete;
     /// Bytes a string of `byteLength` bytes takes in an arena.
     static size_t Footprint(UINT byteLength);
-    /// Starts an arena of `bytes` bytes (the sum of the footprints).
+    /// Starts an arena of `bytes` bytes (at least the sum of the footprints).
     bool Begin(size_t bytes);
     /// A new BSTR of `byteLength` bytes copied from `bytes` (null: zeros);
     /// null when out of memory, as SysAllocStringByteLen.

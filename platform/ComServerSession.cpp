@@ -245,8 +245,7 @@ ComServerSession::Step ComServerSession::serveFrame(const WireHeader& h, const u
         case WireType::Invoke: {
             // The request and the call's values are kept past the reply
             // (see ReleaseFinished), so that freeing a large result does not
-            // hold the reply back.
-            ReleaseFinished();
+            // hold the reply back; ServeOne freed the previous call's.
             auto finished = std::make_unique<Finished>();
             WireInvokeRequest& q = finished->q;
             if (!WireDecodeInvoke(r, &q))

@@ -155,44 +155,18 @@ bool WireReader::Charge(size_t bytes) {
     return true;
 }
 
-// Reads a string's length word: kNullString, or a length within the limit
-// whose bytes are present and charged to the budget.
-bool WireReader::stringLength(uint32_t maxBytes, uint32_t* bytes) {
-    if (!U32(bytes))
+bool WireReader::String(BSTR* s, uint32_t maxBytes, korvane::platform::BstrArena* arena) {
+    *s = nullptr;
+    uint32_t bytes;
+    if (!U32(&bytes))
         return false;
-    if (*bytes == kNullString)
+    if (bytes == kNullString)
         return true;
     // The length is checked against the limit and the bytes actually
     // present before anything is allocated.
-    if (*bytes > maxBytes || *bytes > m_left || !Charge(*bytes + 16u))
+    if (bytes > maxBytes || bytes > m_left || !Charge(bytes + 16u))
         return Fail();
-    return true;
-}
-
-bool WireReader::String(BSTR* s, uint32_t maxBytes) {
-    *s = nullptr;
-    uint32_t bytes;
-    if (!stringLength(maxBytes, &bytes))
-        return false;
-    if (bytes == kNullString)
-        return true;
-    BSTR b = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(m_p), bytes);
-    if (!b)
-        return Fail();
-    m_p += bytes;
-    m_left -= bytes;
-    *s = b;
-    return true;
-}
-
-bool WireReader::String(BSTR* s, korvane::platform::BstrArena& arena) {
-    *s = nullptr;
-    uint32_t bytes;
-    if (!stringLength(kWireMaxStringBytes, &bytes))
-        return false;
-    if (bytes == kNullString)
-        return true;
-    BSTR b = arena.Add(m_p, bytes);
+    BSTR b = arena ? arena->Add(m_p, bytes) : SysAllocStringByteLen(reinterpret_cast<LPCSTR>(m_p), bytes);
     if (!b)
         return Fail();
     m_p += bytes;

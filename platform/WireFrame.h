@@ -13,9 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/Bstr.h"
 #include "platform/Guid.h"
 #include "platform/OleAuto.h"
+
+namespace korvane::platform {
+class BstrArena;
+}
 
 // ---- limits -----------------------------------------------------------------
 
@@ -131,9 +134,9 @@ public:
     bool Bytes(void* out, size_t n) { return get(out, n); }
     /// A string as written by WireWriter::String, at most `maxBytes` long.
     /// *s is a new BSTR (null for a null string) that the caller frees.
-    bool String(BSTR* s, uint32_t maxBytes = kWireMaxStringBytes);
-    /// The same, the string made in `arena` (see BstrArena).
-    bool String(BSTR* s, korvane::platform::BstrArena& arena);
+    /// With an `arena`, the string is made in it (see BstrArena).
+    bool String(BSTR* s, uint32_t maxBytes = kWireMaxStringBytes,
+                korvane::platform::BstrArena* arena = nullptr);
     /// Charges `bytes` of memory to the budget; false once it is spent.
     bool Charge(size_t bytes);
     /// Marks the frame malformed.
@@ -148,7 +151,6 @@ public:
 
 private:
     bool get(void* out, size_t n);
-    bool stringLength(uint32_t maxBytes, uint32_t* bytes);
     const uint8_t* m_p;
     size_t m_left;
     size_t m_spent = 0;

@@ -230,7 +230,7 @@ bool readArray(WireReader& r, VARTYPE elemVt, VARIANT* out, int depth) {
         arena.Begin(r.left() + 14 * static_cast<size_t>(count));
         for (uint64_t i = 0; i < count && ok; ++i) {
             BSTR s;
-            ok = r.String(&s, arena);
+            ok = r.String(&s, kWireMaxStringBytes, &arena);
             if (ok)
                 std::memcpy(data + i * elemSize, &s, sizeof s);
         }
