@@ -4,14 +4,8 @@
 // returning a 60 KB array of strings against a bare socket transfer of the
 // same bytes. Each pair is printed with its ratio at the end.
 //
-// Placement: the client runs on one CPU and every server process (the COM
-// server and the echo processes of the floors) on another, as a client and
-// its server usually do on a machine with several cores. Left to the
-// scheduler, a pair sometimes shares a CPU and sometimes not, and the two
-// cases differ by the cost of a cross-CPU wake-up (tens of microseconds on
-// a virtual machine), so that each figure and ratio would depend on where
-// the processes happened to land. BENCH_SAME_CPU=1 puts all of them on one
-// CPU instead: then the figures show the CPU work alone, without wake-ups.
+// Placement: see BenchPlacement.h (client and servers on separate CPUs;
+// BENCH_SAME_CPU=1 puts them on one).
 //
 // Run: cmake -S . -B build -DKORVANE_BENCH=ON -DCMAKE_BUILD_TYPE=Release &&
 //      cmake --build build --target bench_com && build/bin/bench_com
@@ -31,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchPlacement.h"
 #include "platform/ComProxy.h"
 #include "platform/ComRuntime.h"
 #include "platform/MessageLoop.h"
@@ -67,63 +62,16 @@ size_t g_arrayRequest = 0, g_arrayReply[2] = {0, 0};   // and of the string arra
     std::_Exit(0);
 }
 
-bool readExactly(int fd, std::vector<uint8_t>& buf, size_t n) {
-    size_t got = 0;
-    while (got < n) {
-        ssize_t r = ::read(fd, buf.data() + got, n - got);
-        if (r <= 0)
-            return false;
-        got += static_cast<size_t>(r);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const std::vector<uint8_t>& buf, size_t n) {
-    size_t put = 0;
-    while (put < n) {
-        ssize_t w = ::send(fd, buf.data() + put, n - put, MSG_NOSIGNAL);
-        if (w <= 0)
-            return false;
-        put += static_cast<size_t>(w);
-    }
-    return true;
-}
-
 // The floor: a process that answers each request of `in` bytes with `out`
 // bytes over a bare Unix-domain socket.
 [[noreturn]] void runEcho(int fd, size_t in, size_t out) {
     std::vector<uint8_t> buf(in > out ? in : out);
     for (;;)
-        if (!readExactly(fd, buf, in) || !writeAll(fd, buf, out))
+        if (!bench::ReadExactly(fd, buf.data(), in) || !bench::WriteAll(fd, buf.data(), out))
             std::_Exit(0);
 }
 
-// The CPUs of the client and of the servers (-1: left to the scheduler).
-int g_clientCpu = -1, g_serverCpu = -1;
-
-void choosePlacement() {
-    cpu_set_t allowed;
-    if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0)
-        return;
-    std::vector<int> cpus;
-    for (int c = 0; c < CPU_SETSIZE; ++c)
-        if (CPU_ISSET(c, &allowed))
-            cpus.push_back(c);
-    if (cpus.empty())
-        return;
-    const char* same = std::getenv("BENCH_SAME_CPU");
-    g_clientCpu = cpus[0];
-    g_serverCpu = (same && *same == '1') || cpus.size() < 2 ? cpus[0] : cpus[1];
-}
-
-void pinTo(int cpu) {
-    if (cpu < 0)
-        return;
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
-    ::sched_setaffinity(0, sizeof set, &set);
-}
+bench::Placement g_placement;
 
 // Starts an echo process; returns this end of its socket.
 int startEcho(size_t in, size_t out, pid_t* pid) {
@@ -132,7 +80,7 @@ int startEcho(size_t in, size_t out, pid_t* pid) {
         return -1;
     *pid = ::fork();
     if (*pid == 0) {
-        pinTo(g_serverCpu);
+        bench::PinThread(0, g_placement.server);
         ::close(pair[0]);
         runEcho(pair[1], in, out);
     }
@@ -143,7 +91,7 @@ int startEcho(size_t in, size_t out, pid_t* pid) {
 void bareRoundTrip(benchmark::State& state, int fd, size_t request, size_t reply) {
     std::vector<uint8_t> buf(request > reply ? request : reply, 0x5A);
     for (auto _ : state) {
-        if (!writeAll(fd, buf, request) || !readExactly(fd, buf, reply)) {
+        if (!bench::WriteAll(fd, buf.data(), request) || !bench::ReadExactly(fd, buf.data(), reply)) {
             state.SkipWithError("echo process gone");
             return;
         }
@@ -264,7 +212,7 @@ public:
         print("BM_StringArrayCall/1", "BM_BareSocketTransfer/1", "60 KB array of 60 strings / bare transfer", 2.0);
         std::printf("frame bytes: Invoke %zu + %zu, string arrays %zu + %zu and %zu + %zu\n", g_callRequest,
                     g_callReply, g_arrayRequest, g_arrayReply[0], g_arrayRequest, g_arrayReply[1]);
-        std::printf("client on CPU %d, servers on CPU %d\n", g_clientCpu, g_serverCpu);
+        std::printf("client on CPU %d, servers on CPU %d\n", g_placement.client, g_placement.server);
     }
 
 private:
@@ -294,13 +242,13 @@ int main(int argc, char** argv) {
     g_testWorkSleepLimitMs = 0;
 
     measureFrames();
-    choosePlacement();
+    g_placement = bench::ChoosePlacement();
     pid_t server = ::fork();
     if (server == 0) {
-        pinTo(g_serverCpu);
+        bench::PinThread(0, g_placement.server);
         runServer();
     }
-    pinTo(g_clientCpu);
+    bench::PinThread(0, g_placement.client);
     pid_t echoCall = 0, echoArray = 0;
     g_echoCall = startEcho(g_callRequest, g_callReply, &echoCall);
     pid_t echoArray2 = 0;

@@ -19,13 +19,9 @@
 //    answered call, beside starting /bin/true and waiting for it (target:
 //    at most 20 ms above it). The project is not opened.
 //
-// Placement: this process (the client) runs on one CPU, the server process
-// and the floor's child on another, as a client and its server usually do
-// on a machine with several cores. Left to the scheduler, the pair
-// sometimes shares a CPU and sometimes not, and the two cases differ by the
-// cost of a cross-CPU wake-up, so that each figure would depend on where
-// the processes happened to land. BENCH_SAME_CPU=1 puts all of them on one
-// CPU instead.
+// Placement: see BenchPlacement.h (this process, the client, on one CPU;
+// the server process and the floor's child on another; BENCH_SAME_CPU=1
+// puts them on one).
 //
 // Calls are made as a late-bound client makes them: the DISPID of each
 // member is looked up once (GetIDsOfNames) and kept, then used for every
@@ -59,6 +55,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchPlacement.h"
 #include "platform/Bstr.h"
 #include "platform/ComProxy.h"
 #include "platform/ComRuntime.h"
@@ -178,53 +175,28 @@ Install& TheInstall() {
     return install;
 }
 
-// The DISPID of each member, looked up at its first call and kept: every
-// document of the class answers the same DISPIDs (those of its registered
-// type library).
 // ------------------------------------------------------------- placement
 
-// The CPUs of the client and of the server side (-1: left to the scheduler).
-int g_clientCpu = -1, g_serverCpu = -1;
-
-void ChoosePlacement() {
-    cpu_set_t allowed;
-    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0)
-        return;
-    std::vector<int> cpus;
-    for (int c = 0; c < CPU_SETSIZE; ++c)
-        if (CPU_ISSET(c, &allowed))
-            cpus.push_back(c);
-    if (cpus.empty())
-        return;
-    const char* same = getenv("BENCH_SAME_CPU");
-    g_clientCpu = cpus[0];
-    g_serverCpu = (same != nullptr && *same == '1') || cpus.size() < 2 ? cpus[0] : cpus[1];
-}
-
-// Binds thread `tid` (0: the calling one) to `cpu`; a thread made afterwards
-// by a bound thread inherits the binding.
-void PinThread(pid_t tid, int cpu) {
-    if (cpu < 0)
-        return;
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
-    sched_setaffinity(tid, sizeof set, &set);
-}
+bench::Placement g_placement;
 
 // Binds every thread of process `pid` to `cpu`.
 void PinProcess(pid_t pid, int cpu) {
     std::error_code ec;
     for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec))
-        PinThread(static_cast<pid_t>(std::atol(task.path().filename().c_str())), cpu);
+        bench::PinThread(static_cast<pid_t>(std::atol(task.path().filename().c_str())), cpu);
 }
 
-std::string Placement() {
-    return "client CPU " + std::to_string(g_clientCpu) + ", server CPU " + std::to_string(g_serverCpu);
+std::string PlacementLabel() {
+    return "client CPU " + std::to_string(g_placement.client) + ", server CPU " + std::to_string(g_placement.server);
 }
 
 pid_t ServerPid();
 
+// ------------------------------------------------------------------ calls
+
+// The DISPID of each member, looked up at its first call and kept: every
+// document of the class answers the same DISPIDs (those of its registered
+// type library).
 HRESULT DispidOf(IDispatch* d, const char16_t* member, DISPID* id) {
     static std::map<std::u16string, DISPID> known;
     const auto found = known.find(member);
@@ -332,7 +304,7 @@ struct Opened {
         if (doc == nullptr)
             return;
         // The server was started by this process and inherited its CPU.
-        PinProcess(ServerPid(), g_serverCpu);
+        PinProcess(ServerPid(), g_placement.server);
         SHORT rc = -1;
         VARIANT name;
         VariantInit(&name);
@@ -446,28 +418,6 @@ DumpResult Dump(bool comments) {
 //
 // The child is forked from a process that has threads (the COM runtime's),
 // so it only reads, writes and exits: its buffer is made before the fork.
-bool ReadExactly(int fd, char* buffer, size_t n) {
-    size_t got = 0;
-    while (got < n) {
-        const ssize_t r = read(fd, buffer + got, n - got);
-        if (r <= 0)
-            return false;
-        got += static_cast<size_t>(r);
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const char* buffer, size_t n) {
-    size_t put = 0;
-    while (put < n) {
-        const ssize_t w = send(fd, buffer + put, n - put, MSG_NOSIGNAL);
-        if (w <= 0)
-            return false;
-        put += static_cast<size_t>(w);
-    }
-    return true;
-}
-
 double SocketFloorOnce(long exchanges, size_t requestBytes, size_t replyBytes) {
     if (requestBytes == 0 || replyBytes == 0)
         return -1;
@@ -482,9 +432,9 @@ double SocketFloorOnce(long exchanges, size_t requestBytes, size_t replyBytes) {
         return -1;
     }
     if (child == 0) {
-        PinThread(0, g_serverCpu);
+        bench::PinThread(0, g_placement.server);
         close(fds[0]);
-        while (ReadExactly(fds[1], buffer.data(), requestBytes) && WriteAll(fds[1], buffer.data(), replyBytes)) {
+        while (bench::ReadExactly(fds[1], buffer.data(), requestBytes) && bench::WriteAll(fds[1], buffer.data(), replyBytes)) {
         }
         _exit(0);
     }
@@ -492,7 +442,7 @@ double SocketFloorOnce(long exchanges, size_t requestBytes, size_t replyBytes) {
     bool ok = true;
     const auto start = std::chrono::steady_clock::now();
     for (long b = 0; b < exchanges && ok; ++b)
-        ok = WriteAll(fds[0], buffer.data(), requestBytes) && ReadExactly(fds[0], buffer.data(), replyBytes);
+        ok = bench::WriteAll(fds[0], buffer.data(), requestBytes) && bench::ReadExactly(fds[0], buffer.data(), replyBytes);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     close(fds[0]); // the child reads the end and exits
     int status = 0;
@@ -579,7 +529,7 @@ void BM_Dump(benchmark::State& state) {
     state.counters["floor_entries_per_s"] = floorRate;
     state.counters["x_floor"] = floorRate / dumpRate;
     state.counters["server_cpu_ms"] = (CpuSeconds(server) - serverCpu) * 1e3 / static_cast<double>(state.iterations());
-    state.SetLabel(Placement());
+    state.SetLabel(PlacementLabel());
 }
 
 // For comparison: one late-bound call that does no work (GetStateRamLayout)
@@ -609,7 +559,7 @@ void BM_EmptyCall(benchmark::State& state) {
     state.counters["floor_us"] = floor / kFloorCalls * 1e6;
     state.counters["request_bytes"] = static_cast<double>(request);
     state.counters["reply_bytes"] = static_cast<double>(reply);
-    state.SetLabel(Placement());
+    state.SetLabel(PlacementLabel());
 }
 BENCHMARK(BM_EmptyCall)->Unit(benchmark::kMicrosecond);
 
@@ -686,8 +636,8 @@ BENCHMARK(BM_Activation)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterat
 int main(int argc, char** argv) {
     // Bound before any thread is made, so that the COM runtime's threads
     // run on the client's CPU too.
-    ChoosePlacement();
-    PinThread(0, g_clientCpu);
+    g_placement = bench::ChoosePlacement();
+    bench::PinThread(0, g_placement.client);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
